@@ -1,0 +1,217 @@
+#include "DirectoryWalker.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kelvane::platform {
+
+namespace {
+
+struct Listed {
+    std::uint32_t offset;  // into Frame::names, NUL-terminated there
+    std::uint16_t length;
+    unsigned char dtype;
+};
+
+// One open folder on the way down. The whole listing is read when the folder is opened,
+// so the descriptor serves only the relative queries of its children.
+struct Frame {
+    DIR* dir = nullptr;
+    int fd = -1;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::size_t pathLength = 0;
+    std::string names;
+    std::vector<Listed> entries;
+    std::size_t next = 0;
+};
+
+EntryType typeFromListing(unsigned char dtype) {
+    switch (dtype) {
+        case DT_REG:
+            return EntryType::regular;
+        case DT_DIR:
+            return EntryType::directory;
+        case DT_LNK:
+            return EntryType::symbolicLink;
+        case DT_UNKNOWN:
+            return EntryType::unknown;
+        default:
+            return EntryType::other;
+    }
+}
+
+enum class Opened { listed, unreadable, loop };
+
+// Takes ownership of fd (closed again unless listed). A folder that is already open further up
+// the stack is a loop and is not listed.
+Opened openFrame(Frame& frame, int fd, bool skipHidden, const std::vector<Frame>& ancestors) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return Opened::unreadable;
+    }
+    frame.device = static_cast<std::uint64_t>(st.st_dev);
+    frame.inode = static_cast<std::uint64_t>(st.st_ino);
+    for (const auto& ancestor : ancestors) {
+        if (ancestor.device == frame.device && ancestor.inode == frame.inode) {
+            ::close(fd);
+            return Opened::loop;
+        }
+    }
+    frame.dir = ::fdopendir(fd);
+    if (frame.dir == nullptr) {
+        ::close(fd);
+        return Opened::unreadable;
+    }
+    frame.fd = fd;
+    errno = 0;
+    while (dirent* d = ::readdir(frame.dir)) {
+        const char* name = d->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+            continue;
+        }
+        if (skipHidden && name[0] == '.') {
+            continue;
+        }
+        const auto length = std::strlen(name);
+        frame.entries.push_back(Listed{static_cast<std::uint32_t>(frame.names.size()),
+                                       static_cast<std::uint16_t>(length), d->d_type});
+        frame.names.append(name, length + 1);
+    }
+    return Opened::listed;
+}
+
+void closeFrame(Frame& frame) {
+    if (frame.dir != nullptr) {
+        ::closedir(frame.dir);
+        frame.dir = nullptr;
+    }
+}
+
+}  // namespace
+
+WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
+                          const WalkVisitor& visit, const WalkErrorHandler& onError) {
+    std::string path(root);
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    const int rootFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0) {
+        if (onError) {
+            onError(path, errno);
+        }
+        return WalkOutcome::unreadableRoot;
+    }
+
+    std::vector<Frame> stack;
+    stack.reserve(32);
+    Frame rootFrame;
+    if (openFrame(rootFrame, rootFd, options.skipHidden, stack) != Opened::listed) {
+        if (onError) {
+            onError(path, errno);
+        }
+        return WalkOutcome::unreadableRoot;
+    }
+    stack.push_back(std::move(rootFrame));
+    // The root "/" has no trailing component to separate from.
+    stack.back().pathLength = path == "/" ? 0 : path.size();
+
+    auto finish = [&stack](WalkOutcome outcome) {
+        for (auto& frame : stack) {
+            closeFrame(frame);
+        }
+        return outcome;
+    };
+
+    WalkEntry entry;
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.entries.size()) {
+            closeFrame(frame);
+            stack.pop_back();
+            continue;
+        }
+        if (options.stop.stop_requested()) {
+            return finish(WalkOutcome::cancelled);
+        }
+        const Listed listed = frame.entries[frame.next++];
+        const char* name = frame.names.data() + listed.offset;
+
+        path.resize(frame.pathLength);
+        path += '/';
+        const std::size_t nameStart = path.size();
+        path.append(name, listed.length);
+
+        entry.path = path;
+        entry.name = std::string_view(path).substr(nameStart);
+        entry.depth = static_cast<int>(stack.size());
+        entry.values = EntryValues{};
+        entry.values.type = typeFromListing(listed.dtype);
+        entry.valuesRead = false;
+        if (options.readValues || entry.values.type == EntryType::unknown) {
+            struct stat st {};
+            if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                entry.values = valuesFromStat(st);
+                entry.valuesRead = true;
+            } else if (onError) {
+                onError(path, errno);
+            }
+        }
+        entry.isPackage = entry.values.isDirectory() && hasPackageExtension(entry.name);
+
+        const WalkAction action = visit(entry);
+        if (action == WalkAction::stop) {
+            return finish(WalkOutcome::stopped);
+        }
+        if (action != WalkAction::proceed || !entry.values.isDirectory() ||
+            (entry.isPackage && options.skipPackageDescendants)) {
+            continue;
+        }
+
+        // O_NOFOLLOW: a folder swapped for a link since the listing is not entered.
+        const int fd = ::openat(frame.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            if (onError) {
+                onError(path, errno);
+            }
+            continue;
+        }
+        Frame child;
+        const Opened opened = openFrame(child, fd, options.skipHidden, stack);
+        if (opened != Opened::listed) {
+            if (onError) {
+                onError(path, opened == Opened::loop ? ELOOP : errno);
+            }
+            continue;
+        }
+        child.pathLength = path.size();
+        stack.push_back(std::move(child));  // `frame` is not used past this point
+    }
+    return finish(WalkOutcome::completed);
+}
+
+std::optional<std::vector<std::string>> listDirectory(const std::string& path) {
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    while (dirent* d = ::readdir(dir)) {
+        const char* name = d->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+            continue;
+        }
+        names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+}  // namespace kelvane::platform

@@ -1,0 +1,60 @@
+#pragma once
+
+// One-pass deep enumeration of a folder: the base of every walk Kelvane makes.
+//
+// Folders are opened relative to their parent (openat) and entries are queried relative to the
+// open folder (fstatat), so no whole path is looked up per entry and paths longer than
+// PATH_MAX still work. Links are never followed, hidden entries are included unless asked
+// otherwise, package contents are skipped, unreadable entries are reported to the error handler
+// and passed over, and a folder already open further up (a bind-mount loop) is not entered
+// again.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileSystem.h"
+
+namespace kelvane::platform {
+
+struct WalkEntry {
+    std::string_view path;  // root + "/" + relative path; valid only during the visit
+    std::string_view name;
+    int depth = 1;  // 1 for the root's own children
+    // False when the values could not be read (fstatat failed); then only `values.type` may be
+    // known, from the listing.
+    bool valuesRead = false;
+    bool isPackage = false;
+    EntryValues values;
+};
+
+enum class WalkAction { proceed, skipDescendants, stop };
+enum class WalkOutcome { completed, stopped, cancelled, unreadableRoot };
+
+struct WalkOptions {
+    // Read the full values of every entry. Without it the type comes from the listing and
+    // the entry is only queried when the file system does not tell.
+    bool readValues = true;
+    bool skipPackageDescendants = true;
+    bool skipHidden = false;
+    std::stop_token stop;
+};
+
+using WalkVisitor = std::function<WalkAction(const WalkEntry&)>;
+using WalkErrorHandler = std::function<void(std::string_view path, int error)>;
+
+// Visits every entry below `root` (not the root itself) in pre-order, each folder's entries in
+// the order the file system lists them. The root itself may be reached through a link.
+// Cancellation is checked before every entry.
+WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
+                          const WalkVisitor& visit, const WalkErrorHandler& onError = {});
+
+// The names directly inside a folder, hidden ones included, in listing order; nothing when
+// the folder cannot be listed.
+std::optional<std::vector<std::string>> listDirectory(const std::string& path);
+
+}  // namespace kelvane::platform
