@@ -1,1 +1,227 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "TempTree.h"
+#include "platform/DirectoryWalker.h"
+
+using namespace kelvane;
+using namespace kelvane::platform;
+using kelvane::fixture::TempTree;
+
+namespace {
+
+// Relative path → whether the walk reported it as a folder.
+std::map<std::string, bool> walkAll(const std::string& root, WalkOptions options = {}) {
+    std::map<std::string, bool> seen;
+    walkDirectory(root, options, [&](const WalkEntry& entry) {
+        seen[std::string(entry.path.substr(root.size() + 1))] = entry.values.isDirectory();
+        return WalkAction::proceed;
+    });
+    return seen;
+}
+
+}  // namespace
+
+TEST(DirectoryWalker, VisitsEverythingOnceWithoutFollowingLinksOrEnteringPackages) {
+    TempTree tree;
+    tree.file("a/one.txt", 10);
+    tree.file("a/.hidden/two.txt", 10);
+    tree.package("a/Thing.bundle");
+    tree.link("a/up", "..");
+    tree.link("elsewhere", "/usr");
+
+    const auto seen = walkAll(tree.root());
+    const std::set<std::string> expected{
+        "a", "a/one.txt", "a/.hidden", "a/.hidden/two.txt", "a/Thing.bundle", "a/up", "elsewhere"};
+    std::set<std::string> names;
+    for (const auto& [name, isFolder] : seen) {
+        names.insert(name);
+    }
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(seen.at("a/Thing.bundle"));
+    EXPECT_FALSE(seen.at("a/up"));
+}
+
+TEST(DirectoryWalker, PrefetchedValuesAndPackageFlag) {
+    TempTree tree;
+    tree.file("f.bin", 5000, 3.0);
+    tree.hardlink("g.bin", "f.bin");
+    tree.package("P.app");
+    std::map<std::string, WalkEntry> entries;
+    std::map<std::string, std::string> keep;  // WalkEntry views die with the visit
+    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+        auto copy = entry;
+        keep[std::string(entry.name)] = std::string(entry.name);
+        copy.path = copy.name = keep[std::string(entry.name)];
+        entries[std::string(entry.name)] = copy;
+        return WalkAction::proceed;
+    });
+    const auto& f = entries.at("f.bin");
+    EXPECT_TRUE(f.valuesRead);
+    EXPECT_TRUE(f.values.isRegularFile());
+    EXPECT_EQ(f.values.logicalSize, 5000);
+    EXPECT_GE(f.values.allocatedSize, 4096);
+    EXPECT_EQ(f.values.linkCount, 2u);
+    EXPECT_NEAR(std::chrono::duration<double>(now() - f.values.modified).count() / 86400.0, 3.0,
+                0.01);
+    EXPECT_TRUE(entries.at("P.app").isPackage);
+    EXPECT_FALSE(entries.contains("Info.bin"));
+}
+
+TEST(DirectoryWalker, TheVisitorSkipsOrStops) {
+    TempTree tree;
+    tree.file("skip/inside.txt", 1);
+    tree.file("keep/inside.txt", 1);
+    std::set<std::string> seen;
+    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+        seen.insert(std::string(entry.name));
+        return entry.name == "skip" ? WalkAction::skipDescendants : WalkAction::proceed;
+    });
+    EXPECT_EQ(seen, (std::set<std::string>{"skip", "keep", "inside.txt"}));
+
+    int visits = 0;
+    const auto outcome = walkDirectory(tree.root(), {}, [&](const WalkEntry&) {
+        ++visits;
+        return WalkAction::stop;
+    });
+    EXPECT_EQ(outcome, WalkOutcome::stopped);
+    EXPECT_EQ(visits, 1);
+}
+
+TEST(DirectoryWalker, CancellationIsCheckedBeforeEveryEntry) {
+    TempTree tree;
+    for (int i = 0; i < 10; ++i) {
+        tree.file("f" + std::to_string(i), 1);
+    }
+    std::stop_source stop;
+    WalkOptions options;
+    options.stop = stop.get_token();
+    int visits = 0;
+    const auto outcome = walkDirectory(tree.root(), options, [&](const WalkEntry&) {
+        if (++visits == 3) {
+            stop.request_stop();
+        }
+        return WalkAction::proceed;
+    });
+    EXPECT_EQ(outcome, WalkOutcome::cancelled);
+    EXPECT_EQ(visits, 3);
+}
+
+TEST(DirectoryWalker, HiddenEntriesCanBeLeftOut) {
+    TempTree tree;
+    tree.file(".secret/a", 1);
+    tree.file("b", 1);
+    WalkOptions options;
+    options.skipHidden = true;
+    EXPECT_EQ(walkAll(tree.root(), options).size(), 1u);
+}
+
+TEST(DirectoryWalker, UnreadableRootAndUnreadableFolders) {
+    std::vector<std::string> errors;
+    const auto outcome = walkDirectory(
+        "/no/such/folder", {}, [](const WalkEntry&) { return WalkAction::proceed; },
+        [&](std::string_view p, int) { errors.emplace_back(p); });
+    EXPECT_EQ(outcome, WalkOutcome::unreadableRoot);
+    EXPECT_EQ(errors, std::vector<std::string>{"/no/such/folder"});
+
+    TempTree tree;
+    tree.file("root/locked/hidden.txt", 1);
+    tree.file("root/open.txt", 1);
+    fixture::openUpForOthers(tree.path("root"));
+    ::chmod(tree.path("root/open.txt").c_str(), 0644);
+    tree.chmod("root/locked", 0000);
+    const auto result = fixture::runUnprivileged([&] {
+        std::int64_t visits = 0, reportedErrors = 0;
+        walkDirectory(
+            tree.path("root"), {}, [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
+            [&](std::string_view p, int error) {
+                reportedErrors += (p.ends_with("/locked") && error == EACCES) ? 1 : 100;
+            });
+        return visits * 1000 + reportedErrors;
+    });
+    if (!result) {
+        GTEST_SKIP() << "cannot drop privileges to the unprivileged user here";
+    }
+    EXPECT_EQ(*result, 2 * 1000 + 1);  // "locked" and "open.txt" visited, one error reported
+}
+
+TEST(DirectoryWalker, PathsLongerThanPathMax) {
+    TempTree tree;
+    const std::string name(250, 'n');
+    int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    const int depth = 20;  // about 5,000 bytes of path below the root
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        ASSERT_GE(fd, 0);
+    }
+    const int file = ::openat(fd, "deep.txt", O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "x", 1), 1);
+    ::close(file);
+    ::close(fd);
+
+    std::size_t longest = 0;
+    bool sawFile = false;
+    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+        longest = std::max(longest, entry.path.size());
+        sawFile |= entry.name == "deep.txt" && entry.valuesRead && entry.values.logicalSize == 1;
+        return WalkAction::proceed;
+    });
+    EXPECT_TRUE(sawFile);
+    EXPECT_GT(longest, 4096u);
+
+    // Remove it the same way, from the bottom, relative to open folders.
+    std::function<void(int)> removeBelow = [&](int parent) {
+        const int child = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
+        if (child < 0) {
+            return;
+        }
+        removeBelow(child);
+        ::unlinkat(child, "deep.txt", 0);
+        ::close(child);
+        ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+    };
+    const int rootFd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    removeBelow(rootFd);
+    ::close(rootFd);
+}
+
+TEST(DirectoryWalker, ABindMountLoopIsNotEnteredTwice) {
+    TempTree tree;
+    tree.file("outer/file.txt", 1);
+    tree.folder("outer/mirror");
+    if (::mount(tree.path("outer").c_str(), tree.path("outer/mirror").c_str(), nullptr, MS_BIND,
+                nullptr) != 0) {
+        GTEST_SKIP() << "bind mounts need privileges this run does not have";
+    }
+    int visits = 0;
+    std::vector<int> loopErrors;
+    walkDirectory(
+        tree.path("outer"), {}, [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
+        [&](std::string_view, int error) { loopErrors.push_back(error); });
+    ::umount2(tree.path("outer/mirror").c_str(), MNT_DETACH);
+    EXPECT_EQ(visits, 2);  // file.txt and mirror, whose contents are outer again
+    EXPECT_EQ(loopErrors, std::vector<int>{ELOOP});
+}
+
+TEST(DirectoryListing, ShallowNamesOrNothing) {
+    TempTree tree;
+    tree.file("a/b", 1);
+    tree.file(".c", 1);
+    auto names = listDirectory(tree.root());
+    ASSERT_TRUE(names);
+    std::sort(names->begin(), names->end());
+    EXPECT_EQ(*names, (std::vector<std::string>{".c", "a"}));
+    EXPECT_EQ(listDirectory(tree.path("missing")), std::nullopt);
+}

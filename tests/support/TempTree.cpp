@@ -16,7 +16,7 @@
 
 namespace fs = std::filesystem;
 
-namespace kelvane::testing {
+namespace kelvane::fixture {
 
 TempTree::TempTree(const std::string& parent) {
     std::string base = parent.empty() ? std::string(std::getenv("HOME")) : parent;
@@ -167,4 +167,4 @@ std::optional<std::int64_t> runUnprivileged(const std::function<std::int64_t()>&
     return result;
 }
 
-}  // namespace kelvane::testing
+}  // namespace kelvane::fixture

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace kelvane::testing {
+namespace kelvane::fixture {
 
 class TempTree {
   public:
@@ -48,4 +48,4 @@ std::optional<std::int64_t> runUnprivileged(const std::function<std::int64_t()>&
 // The fixture folders must be reachable by the unprivileged user.
 void openUpForOthers(const std::string& path);
 
-}  // namespace kelvane::testing
+}  // namespace kelvane::fixture

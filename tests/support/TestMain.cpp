@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     const int result = RUN_ALL_TESTS();
-    kelvane::testing::removeTree(base);
+    kelvane::fixture::removeTree(base);
     return result;
 }
