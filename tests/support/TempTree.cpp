@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 
 namespace kelvane::fixture {
 
+void setAge(const std::string& full, double days);
+
 TempTree::TempTree(const std::string& parent) {
     std::string base = parent.empty() ? std::string(std::getenv("HOME")) : parent;
     std::string pattern = base + "/tree-XXXXXX";
@@ -38,11 +40,17 @@ std::string TempTree::path(const std::string& relative) const {
 std::string TempTree::file(const std::string& relative, std::size_t bytes,
                            std::optional<double> daysOld) {
     const auto full = path(relative);
+    writeFile(full, bytes, daysOld);
+    return full;
+}
+
+void TempTree::writeFile(const std::string& full, std::size_t bytes,
+                         std::optional<double> daysOld) {
     fs::create_directories(fs::path(full).parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     std::vector<char> chunk(65536);
     for (std::size_t i = 0; i < chunk.size(); ++i) {
-        chunk[i] = static_cast<char>('a' + (i * 7 + relative.size()) % 26);
+        chunk[i] = static_cast<char>('a' + (i * 7 + full.size()) % 26);
     }
     std::size_t left = bytes;
     while (left > 0) {
@@ -52,9 +60,8 @@ std::string TempTree::file(const std::string& relative, std::size_t bytes,
     }
     out.close();
     if (daysOld) {
-        age(relative, *daysOld);
+        setAge(full, *daysOld);
     }
-    return full;
 }
 
 std::string TempTree::folder(const std::string& relative) {
@@ -85,11 +92,15 @@ std::string TempTree::package(const std::string& relative, std::size_t bytes) {
 }
 
 void TempTree::age(const std::string& relative, double days) {
+    setAge(path(relative), days);
+}
+
+void setAge(const std::string& full, double days) {
     const auto seconds = static_cast<double>(std::time(nullptr)) - days * 86400.0;
     timespec times[2];
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(std::floor(seconds));
     times[0].tv_nsec = times[1].tv_nsec = 0;
-    ::utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW);
+    ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 void TempTree::chmod(const std::string& relative, unsigned mode) {

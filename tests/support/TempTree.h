@@ -26,6 +26,9 @@ class TempTree {
     std::string file(const std::string& relative, std::size_t bytes = 0,
                      std::optional<double> daysOld = std::nullopt);
     std::string folder(const std::string& relative);
+    // The same for an absolute path anywhere (inside the temporary home).
+    static void writeFile(const std::string& path, std::size_t bytes,
+                          std::optional<double> daysOld);
     std::string link(const std::string& relative, const std::string& target);
     std::string hardlink(const std::string& relative, const std::string& existingRelative);
     // A bundle folder holding one file of `bytes` bytes.
