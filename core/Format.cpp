@@ -62,7 +62,9 @@ std::string bytes(std::int64_t count) {
         if (rounded <= 0.0) {
             rounded = 1.0;  // any positive count under 1 KB
         }
-        return decimal(rounded, unit.digits) + " " + unit.name;
+        std::string text = decimal(rounded, unit.digits);
+        text.append(" ").append(unit.name);
+        return text;
     }
     return {};
 }
@@ -144,7 +146,9 @@ std::string shortPath(std::string_view p) {
     if (p.size() > home.size() && p[home.size()] != '/') {
         return std::string(p);
     }
-    return "~" + std::string(p.substr(home.size()));
+    std::string text("~");
+    text.append(p.substr(home.size()));
+    return text;
 }
 
 }  // namespace kelvane::Format
