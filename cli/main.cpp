@@ -57,8 +57,7 @@ void printRules(const std::vector<CleanRule>& rules) {
             std::cout << "\n";
         }
     }
-    std::cout << Format::fileCount(static_cast<std::int64_t>(rules.size()))
-              << " in the catalogue.\n";
+    std::cout << rules.size() << (rules.size() == 1 ? " rule" : " rules") << " in the catalogue.\n";
 }
 
 int usage() {
