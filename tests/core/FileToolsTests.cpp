@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 
 #include "FileTools.h"
+#include "PathText.h"
 #include "TempTree.h"
+#include "platform/FileSystem.h"
 
 using namespace kelvane;
 using kelvane::fixture::TempTree;
@@ -133,4 +135,40 @@ TEST(FileToolsPermissions, AnUnreadableFolderIsSkippedAndTheRestCounted) {
     }
     EXPECT_EQ(*size, blocksOf(readable));
     EXPECT_EQ(*count, 1);
+}
+
+TEST(LinkResolution, ResolvesTheExistingPrefixAndAppendsTheRest) {
+    TempTree tree;
+    tree.folder("real/inner");
+    tree.link("alias", "real");
+    tree.link("abs", tree.path("real/inner"));
+    tree.link("chain", "alias/inner");
+    tree.link("self", "self");
+    const auto real = platform::resolveSymbolicLinks(tree.root());
+    struct Case {
+        std::string path, expected;
+    };
+    const Case cases[] = {
+        {tree.path("alias/inner/file.txt"), real + "/real/inner/file.txt"},
+        {tree.path("alias/not/there/yet"), real + "/real/not/there/yet"},
+        {tree.path("abs/../x"), real + "/real/x"},  // ".." applies to the link's target
+        {tree.path("chain"), real + "/real/inner"},
+        {tree.path("./real//inner/"), real + "/real/inner"},
+        {tree.path("self/x"), real + "/self/x"},  // a loop stays unresolved
+        {"/", "/"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::resolveSymbolicLinks(c.path), c.expected) << c.path;
+    }
+}
+
+TEST(PathText, ComponentsAndExtensions) {
+    EXPECT_EQ(path::lastComponent("/a/b.txt"), "b.txt");
+    EXPECT_EQ(path::lastComponent("/"), "/");
+    EXPECT_EQ(path::deletingLastComponent("/a/b"), "/a");
+    EXPECT_EQ(path::deletingLastComponent("/a"), "/");
+    EXPECT_EQ(path::extension("/x/archive.tar.GZ"), "GZ");
+    EXPECT_EQ(path::extension("/x/.bashrc"), "");
+    EXPECT_EQ(path::extension("/x.app/file"), "");
+    EXPECT_EQ(path::appending("/", "etc"), "/etc");
 }
