@@ -14,33 +14,6 @@ bool isVersionControlData(std::string_view p) {
            (p.size() >= 5 && p.substr(p.size() - 5) == "/.git");
 }
 
-bool isProtectedCandidate(const std::string& candidate, const std::string& home) {
-    const auto lower = path::lowercasedASCII(candidate);
-    if (lower == "/" || lower == path::lowercasedASCII(home)) {
-        return true;
-    }
-    for (const auto folder : SafetyPolicy::personalFolders) {
-        if (SafetyPolicy::contains(candidate, path::appending(home, folder))) {
-            return true;
-        }
-    }
-    for (const auto folder : SafetyPolicy::systemFolders) {
-        if (SafetyPolicy::contains(candidate, folder)) {
-            return true;
-        }
-    }
-    if (isVersionControlData(candidate)) {
-        return true;
-    }
-    const auto ext = path::lowercasedASCII(path::extension(candidate));
-    for (const auto protectedExtension : SafetyPolicy::protectedExtensions) {
-        if (ext == protectedExtension) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 bool SafetyPolicy::contains(std::string_view p, std::string_view folder) {
@@ -59,59 +32,137 @@ bool SafetyPolicy::isHardLinked(const std::string& p) {
 }
 
 bool SafetyPolicy::isProtected(const std::string& p) {
-    const auto home = AppPaths::home();
-    return isProtectedCandidate(path::standardize(p), home) ||
-           isProtectedCandidate(platform::resolveSymbolicLinks(p), home);
+    return ProtectedPlaces{}.contains(path::standardize(p), platform::resolveSymbolicLinks(p));
 }
 
 std::optional<std::string> SafetyPolicy::rejectionReason(
     const std::string& p, const CleanRule& rule, const std::vector<std::string>& ignoreList) const {
+    return RuleSafetyCheck(*this, rule, ignoreList).reason(p);
+}
+
+ProtectedPlaces::ProtectedPlaces()
+    : home_(AppPaths::home()), homeLower_(path::lowercasedASCII(home_)) {
+    personal_.reserve(SafetyPolicy::personalFolders.size());
+    for (const auto folder : SafetyPolicy::personalFolders) {
+        personal_.push_back(path::appending(home_, folder));
+    }
+}
+
+bool ProtectedPlaces::matches(std::string_view candidate) const {
+    if (candidate == "/" ||
+        (candidate.size() == homeLower_.size() && path::lowercasedASCII(candidate) == homeLower_)) {
+        return true;
+    }
+    for (const auto& folder : personal_) {
+        if (SafetyPolicy::contains(candidate, folder)) {
+            return true;
+        }
+    }
+    for (const auto folder : SafetyPolicy::systemFolders) {
+        if (SafetyPolicy::contains(candidate, folder)) {
+            return true;
+        }
+    }
+    if (isVersionControlData(candidate)) {
+        return true;
+    }
+    const auto ext = path::extension(candidate);
+    if (ext.empty() || ext.size() > 13) {
+        return false;
+    }
+    const auto lower = path::lowercasedASCII(ext);
+    for (const auto protectedExtension : SafetyPolicy::protectedExtensions) {
+        if (lower == protectedExtension) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ExpandedIgnoreList::ExpandedIgnoreList(const std::vector<std::string>& texts) {
+    add(texts);
+}
+
+void ExpandedIgnoreList::add(const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+        folders_.push_back(path::standardize(AppPaths::expand(text)));
+    }
+}
+
+bool ExpandedIgnoreList::contains(std::string_view p) const {
+    for (const auto& folder : folders_) {
+        if (SafetyPolicy::contains(p, folder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+RuleSafetyCheck::RuleSafetyCheck(const SafetyPolicy& policy, const CleanRule& rule,
+                                 const std::vector<std::string>& ignoreList)
+    : allowsUserContent_(rule.allowsUserContent), home_(AppPaths::home()) {
+    const auto expanded = AppPaths::expand(rule.path);
+    ruleFolder_ = path::standardize(expanded);
+    resolvedRuleFolder_ = platform::resolveSymbolicLinks(expanded);
+    ignored_.add(policy.extraIgnoredPaths);
+    ignored_.add(ignoreList);
+}
+
+std::optional<std::string> RuleSafetyCheck::reason(const std::string& p) const {
     if (p.empty()) {
         return "The path is empty.";
     }
-    const std::string item = path::standardize(p);
-    const std::string resolvedItem = platform::resolveSymbolicLinks(p);
-    const std::string expandedRule = AppPaths::expand(rule.path);
-    const std::string ruleFolder = path::standardize(expandedRule);
-    const std::string resolvedRule = platform::resolveSymbolicLinks(expandedRule);
+    const auto item = path::standardize(p);
+    const auto resolved = platform::resolveSymbolicLinks(p);
+    // The protected-place test looks at P resolved; that differs from P' only when the given
+    // text walks back ("..") through a link.
+    const auto resolvedStandardized =
+        p.find("..") == std::string::npos ? resolved : platform::resolveSymbolicLinks(item);
+    return decide(item, resolved, resolvedStandardized, FileTools::isSymbolicLink(item),
+                  FileTools::isPackage(item));
+}
 
-    if (item == ruleFolder || resolvedItem == resolvedRule) {
+std::optional<std::string> RuleSafetyCheck::reason(std::string_view item,
+                                                   std::string_view resolvedItem,
+                                                   bool isSymbolicLink, bool isPackage) const {
+    return decide(item, resolvedItem, resolvedItem, isSymbolicLink, isPackage);
+}
+
+std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
+                                                   std::string_view resolvedItem,
+                                                   std::string_view resolvedStandardized,
+                                                   bool isSymbolicLink, bool isPackage) const {
+    if (item.empty()) {
+        return "The path is empty.";
+    }
+    if (item == ruleFolder_ || resolvedItem == resolvedRuleFolder_) {
         return "Kelvane never removes a whole rule folder.";
     }
-    if (!contains(item, ruleFolder)) {
+    if (!SafetyPolicy::contains(item, ruleFolder_)) {
         return "The item is outside the folder this rule protects.";
     }
-    if (!contains(resolvedItem, resolvedRule)) {
+    if (!SafetyPolicy::contains(resolvedItem, resolvedRuleFolder_)) {
         return "The item resolves outside the rule folder. It may be a symbolic link.";
     }
-    if (FileTools::isSymbolicLink(item)) {
+    if (isSymbolicLink) {
         return "The item is a symbolic link.";
     }
-    if (FileTools::isPackage(item)) {
+    if (isPackage) {
         return "The item is an app or package bundle.";
     }
     if (isVersionControlData(item)) {
         return "The item is inside a Git repository.";
     }
-    if (rule.allowsUserContent) {
-        const auto home = AppPaths::home();
-        for (const auto folder : syncedFolders) {
-            if (contains(item, path::appending(home, folder))) {
+    if (allowsUserContent_) {
+        for (const auto folder : SafetyPolicy::syncedFolders) {
+            if (SafetyPolicy::contains(item, path::appending(home_, folder))) {
                 return "The item is in a synced folder.";
             }
         }
-    } else if (isProtected(item)) {
+    } else if (places_.contains(item, resolvedStandardized)) {
         return "The item is in a personal or system folder.";
     }
-    auto ignored = [&item](const std::vector<std::string>& list) {
-        for (const auto& text : list) {
-            if (contains(item, path::standardize(AppPaths::expand(text)))) {
-                return true;
-            }
-        }
-        return false;
-    };
-    if (ignored(extraIgnoredPaths) || ignored(ignoreList)) {
+    if (ignored_.contains(item)) {
         return "The folder is on your ignore list.";
     }
     return std::nullopt;

@@ -92,4 +92,65 @@ struct SafetyPolicy {
     static bool isHardLinked(const std::string& path);
 };
 
+// The protected-place test prepared once for many paths: the home folder's places are joined
+// up front, so each test is text comparison only.
+class ProtectedPlaces {
+  public:
+    ProtectedPlaces();
+    // One candidate: a standardised or a link-resolved path.
+    bool matches(std::string_view candidate) const;
+    // isProtected for a path whose standardised and resolved forms are known.
+    bool contains(std::string_view standardized, std::string_view resolved) const {
+        return matches(standardized) || (resolved != standardized && matches(resolved));
+    }
+
+  private:
+    std::string home_;
+    std::string homeLower_;
+    std::vector<std::string> personal_;
+};
+
+// Ignore-list texts expanded once; `contains` is the inside relation over each of them.
+class ExpandedIgnoreList {
+  public:
+    ExpandedIgnoreList() = default;
+    explicit ExpandedIgnoreList(const std::vector<std::string>& texts);
+    void add(const std::vector<std::string>& texts);
+    bool contains(std::string_view path) const;
+    bool empty() const { return folders_.empty(); }
+
+  private:
+    std::vector<std::string> folders_;
+};
+
+// rejectionReason for one rule and ignore list, prepared once for all the candidates of a scan:
+// the rule folder is expanded and resolved, the ignore list expanded, the places joined.
+class RuleSafetyCheck {
+  public:
+    RuleSafetyCheck(const SafetyPolicy& policy, const CleanRule& rule,
+                    const std::vector<std::string>& ignoreList);
+
+    const std::string& ruleFolder() const { return ruleFolder_; }
+    const std::string& resolvedRuleFolder() const { return resolvedRuleFolder_; }
+
+    // Asks the file system about the path as rejectionReason does.
+    std::optional<std::string> reason(const std::string& path) const;
+    // For an entry met by a walk of the rule folder, whose standardised path, resolved path and
+    // link and package flags are already known.
+    std::optional<std::string> reason(std::string_view item, std::string_view resolvedItem,
+                                      bool isSymbolicLink, bool isPackage) const;
+
+  private:
+    std::optional<std::string> decide(std::string_view item, std::string_view resolvedItem,
+                                      std::string_view resolvedStandardized, bool isSymbolicLink,
+                                      bool isPackage) const;
+
+    bool allowsUserContent_;
+    std::string home_;
+    std::string ruleFolder_;
+    std::string resolvedRuleFolder_;
+    ProtectedPlaces places_;
+    ExpandedIgnoreList ignored_;
+};
+
 }  // namespace kelvane
