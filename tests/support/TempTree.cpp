@@ -122,6 +122,12 @@ void removeTree(const std::string& root) {
         }
     }
     fs::remove_all(root, error);
+    if (error && fs::exists(fs::symlink_status(root, error))) {
+        // Paths past PATH_MAX defeat remove_all; rm works relative to open folders. The root is
+        // a mkdtemp path of ours, so it needs no quoting beyond the single quotes.
+        const auto command = "rm -rf -- '" + root + "'";
+        (void)!std::system(command.c_str());
+    }
 }
 
 void openUpForOthers(const std::string& path) {
