@@ -71,9 +71,16 @@ int main(int argc, char** argv) {
         for (const auto& rule : rules) {
             all.insert(rule.id);
         }
-        const auto result = scanner.scanJunk(rules, all, {});
-        std::printf("%lld items, %lld bytes\n", static_cast<long long>(result.itemCount()),
-                    static_cast<long long>(result.totalBytes()));
+        // No item limit: every rule folder is walked to its end, as find walks it.
+        const CleanScanner unlimited{SafetyPolicy{}, 1'000'000'000, 2000};
+        const auto result = unlimited.scanJunk(rules, all, {});
+        std::int64_t truncated = 0;
+        for (const auto& rule : result.results) {
+            truncated += rule.truncated ? 1 : 0;
+        }
+        std::printf("%lld items, %lld bytes, %lld rules truncated\n",
+                    static_cast<long long>(result.itemCount()),
+                    static_cast<long long>(result.totalBytes()), static_cast<long long>(truncated));
         return 0;
     }
     if (what == "rule-folders") {
