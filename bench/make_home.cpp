@@ -88,7 +88,8 @@ void writeSmall(const std::string& path, std::size_t size) {
 
 void setAgeDays(const std::string& path, double days) {
     timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(static_cast<double>(std::time(nullptr)) - days * 86400);
+    times[0].tv_sec = times[1].tv_sec =
+        static_cast<time_t>(static_cast<double>(std::time(nullptr)) - days * 86400);
     times[0].tv_nsec = times[1].tv_nsec = 0;
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
@@ -115,20 +116,31 @@ int main(int argc, char** argv) {
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         const long value = std::atol(argv[i + 1]);
-        if (flag == "--files") files = value;
-        else if (flag == "--folders") folders = value;
-        else if (flag == "--dup-groups") dupGroups = value;
-        else if (flag == "--large") large = value;
+        if (flag == "--files")
+            files = value;
+        else if (flag == "--folders")
+            folders = value;
+        else if (flag == "--dup-groups")
+            dupGroups = value;
+        else if (flag == "--large")
+            large = value;
     }
     makeDirs(home);
 
     // Bulk: small files in a bushy tree under a few top-level areas.
-    const std::vector<std::string> areas{"Documents", "Projects", "src", ".local/share/app-data",
-                                         ".config", "Archive/old-projects", ".cache/fontconfig",
+    const std::vector<std::string> areas{"Documents",
+                                         "Projects",
+                                         "src",
+                                         ".local/share/app-data",
+                                         ".config",
+                                         "Archive/old-projects",
+                                         ".cache/fontconfig",
                                          ".cache/mozilla/firefox/p1.default/cache2/entries",
                                          ".cache/chromium/Default/Cache/Cache_Data",
-                                         ".cache/pip/http-v2", ".cache/go-build",
-                                         ".npm/_cacache/content-v2", ".local/share/Trash/files",
+                                         ".cache/pip/http-v2",
+                                         ".cache/go-build",
+                                         ".npm/_cacache/content-v2",
+                                         ".local/share/Trash/files",
                                          ".cache/thumbnails/normal"};
     std::vector<std::string> made;
     for (const auto& area : areas) {
@@ -150,7 +162,8 @@ int main(int argc, char** argv) {
     long written = 0;
     for (long i = 0; i < files; ++i) {
         const auto folder = uniform(0, made.size() - 1);
-        const auto path = made[folder] + "/f" + std::to_string(i) + ((i % 7 == 0) ? ".log" : ".dat");
+        const auto path =
+            made[folder] + "/f" + std::to_string(i) + ((i % 7 == 0) ? ".log" : ".dat");
         writeSmall(path, uniform(0, 16'000));
         if (isCache[folder]) {
             setAgeDays(path, static_cast<double>(uniform(0, 90 * 24)) / 24.0);
@@ -212,12 +225,14 @@ int main(int argc, char** argv) {
     // Rule folders the shipped catalogue looks at.
     makeDirs(home + "/Downloads");
     for (int i = 0; i < 20; ++i) {
-        const auto path = home + "/Downloads/package-" + std::to_string(i) + (i % 2 ? ".deb" : ".iso");
+        const auto path =
+            home + "/Downloads/package-" + std::to_string(i) + (i % 2 ? ".deb" : ".iso");
         writeFile(path, uniform(1, 4) << 20, 9'000'000 + static_cast<std::uint64_t>(i));
         setAgeDays(path, static_cast<double>(uniform(1, 120)));
     }
-    std::printf("%ld small files in %zu folders, %ld large files, %ld duplicate groups, %ld hard "
-                "links\n",
-                written, made.size(), large, dupGroups, hardLinked);
+    std::printf(
+        "%ld small files in %zu folders, %ld large files, %ld duplicate groups, %ld hard "
+        "links\n",
+        written, made.size(), large, dupGroups, hardLinked);
     return 0;
 }

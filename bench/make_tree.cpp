@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
         }
         ++entries;
         for (long f = 0; f < filesPerFolder; ++f) {
-            const std::string file = folder + "/f" + std::to_string(f) + ((f % 5 == 0) ? ".log" : ".dat");
+            const std::string file =
+                folder + "/f" + std::to_string(f) + ((f % 5 == 0) ? ".log" : ".dat");
             const int fd = ::open(file.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
             if (fd < 0) {
                 std::perror(file.c_str());

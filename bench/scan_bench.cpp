@@ -22,7 +22,8 @@ using namespace kelvane;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kelvane-bench-scan large|map|duplicates|junk|rule-folders …\n");
+        std::fprintf(stderr,
+                     "usage: kelvane-bench-scan large|map|duplicates|junk|rule-folders …\n");
         return 2;
     }
     const std::string what = argv[1];
@@ -88,7 +89,8 @@ int main(int argc, char** argv) {
         for (const auto& rule : rules) {
             const auto folder = AppPaths::expand(rule.path);
             if (FileTools::isDirectory(folder)) {
-                std::printf("%s\t%s\n", rule.granularity == RuleGranularity::files ? "files" : "tree",
+                std::printf("%s\t%s\n",
+                            rule.granularity == RuleGranularity::files ? "files" : "tree",
                             folder.c_str());
             }
         }

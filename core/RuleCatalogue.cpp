@@ -1,29 +1,12 @@
 #include "RuleCatalogue.h"
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-
 #include "FileSystemError.h"
+#include "platform/FileIO.h"
 #include "platform/ResourceBundle.h"
 
 namespace kelvane::RuleCatalogue {
 
 namespace {
-
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw FileSystemError::reading(
-            path, std::error_code(errno ? errno : ENOENT, std::generic_category()));
-    }
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad()) {
-        throw FileSystemError::reading(path, std::make_error_code(std::errc::io_error));
-    }
-    return std::move(contents).str();
-}
 
 CleanRule builtIn(std::string id, std::string name, RuleGroup group, std::string path,
                   std::int64_t minAgeDays, RuleGranularity granularity, SafetyLevel safety) {
@@ -59,7 +42,7 @@ std::vector<CleanRule> decode(std::string_view text) {
 }
 
 std::vector<CleanRule> load(const std::string& path) {
-    return decode(readWholeFile(path));
+    return decode(platform::readFile(path));
 }
 
 std::vector<CleanRule> rulesOrFallback(const std::string& path) {
