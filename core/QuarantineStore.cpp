@@ -243,6 +243,11 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
         }
         const auto name = std::string(path::lastComponent(item.path));
         auto refuse = [&](const std::string& why) { refusals.push_back(name + ": " + why); };
+        // Resolved before the checks and opened without following links after them: a folder
+        // on the way swapped for a link in between makes the open fail instead of sending the
+        // move elsewhere.
+        const auto resolvedParent = platform::resolveSymbolicLinks(
+            path::deletingLastComponent(path::standardize(item.path)));
         if (const auto rule = byID.find(item.ruleID); rule != byID.end()) {
             if (auto reason = policy.rejectionReason(item.path, *rule->second, ignoreList)) {
                 refuse(*reason);

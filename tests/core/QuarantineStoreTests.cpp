@@ -16,6 +16,7 @@
 #include "TempTree.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/FileIO.h"
+#include "platform/SafeMove.h"
 
 using namespace kelvane;
 using kelvane::fixture::TempTree;
@@ -329,4 +330,16 @@ TEST_F(QuarantineTest, MovesAcrossFileSystemsKeepContentLinksModesAndTimes) {
     ::stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_TRUE(FileTools::isSymbolicLink(shm.path("folder/link")));
+}
+
+TEST(SafeMove, AFolderThatBecameALinkIsNotFollowed) {
+    TempTree tree;
+    tree.folder("real/inner");
+    tree.link("swapped", "real");
+    std::error_code error;
+    EXPECT_TRUE(platform::openFolderNoFollow(tree.path("real/inner"), error));
+    EXPECT_FALSE(platform::openFolderNoFollow(tree.path("swapped/inner"), error));
+    EXPECT_TRUE(error.value() == ELOOP || error.value() == ENOTDIR) << error.message();
+    EXPECT_EQ(platform::moveErrorReason(error),
+              "a folder on its way is no longer a folder; it may have become a symbolic link");
 }
