@@ -49,17 +49,7 @@ Calendar& Calendar::operator=(const Calendar& other) {
 Calendar::~Calendar() = default;
 
 std::optional<Date> Calendar::startOfDay(Date date) const {
-    UErrorCode status = U_ZERO_ERROR;
-    calendar_->setTime(toUDate(date), status);
-    calendar_->set(UCAL_HOUR_OF_DAY, 0);
-    calendar_->set(UCAL_MINUTE, 0);
-    calendar_->set(UCAL_SECOND, 0);
-    calendar_->set(UCAL_MILLISECOND, 0);
-    const auto result = calendar_->getTime(status);
-    if (U_FAILURE(status)) {
-        return std::nullopt;
-    }
-    return fromUDate(result);
+    return atMinuteOfDay(date, 0);
 }
 
 int Calendar::weekday(Date date) const {
@@ -80,9 +70,9 @@ std::optional<Date> Calendar::addingDays(Date date, int days) const {
     return fromUDate(result);
 }
 
-std::optional<Date> Calendar::atMinuteOfDay(Date dayStart, int minutes) const {
+std::optional<Date> Calendar::atMinuteOfDay(Date day, int minutes) const {
     UErrorCode status = U_ZERO_ERROR;
-    calendar_->setTime(toUDate(dayStart), status);
+    calendar_->setTime(toUDate(day), status);
     calendar_->set(UCAL_HOUR_OF_DAY, 0);
     calendar_->set(UCAL_MINUTE, minutes);  // lenient: 540 minutes is 09:00
     calendar_->set(UCAL_SECOND, 0);

@@ -35,7 +35,7 @@ class Calendar {
     std::optional<Date> addingDays(Date date, int days) const;
     // The same day at `minutes` after its midnight on the wall clock: a day that springs
     // forward still gets its 09:00, and a time the clock skips moves on by the skipped hour.
-    std::optional<Date> atMinuteOfDay(Date dayStart, int minutes) const;
+    std::optional<Date> atMinuteOfDay(Date day, int minutes) const;
 
   private:
     explicit Calendar(std::unique_ptr<icu::Calendar> calendar);

@@ -20,15 +20,6 @@ void largestFirst(std::vector<ScanItem>& items) {
                      [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
 }
 
-// The entry's path with the rule folder's resolved path in place of the walked root: the walk
-// follows no links, so nothing below the root changes under resolution.
-std::string resolvedBelow(const std::string& resolvedRoot, const std::string& root,
-                          std::string_view entryPath) {
-    std::string resolved = resolvedRoot == "/" ? std::string{} : resolvedRoot;
-    resolved.append(entryPath.substr(root == "/" ? 0 : root.size()));
-    return resolved;
-}
-
 ScanItem makeItem(std::string path, std::int64_t size, Date modified, const CleanRule& rule,
                   ScanItem::Kind kind) {
     return ScanItem{std::move(path), size, modified, rule.id, rule.group, kind};
@@ -123,7 +114,8 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
         }
     } else {
         // Checked against the walk's own values: the entry is a regular file, not a link, and
-        // not inside a package, so its allocated size is the one the walk read.
+        // not inside a package, so its allocated size is the one the walk read. The walk follows
+        // no links, so below the root nothing changes under resolution.
         const auto& resolvedRoot = check.resolvedRuleFolder();
         std::string name;
         platform::WalkOptions options;
@@ -142,7 +134,7 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
                 ++result.skipped;
                 return WalkAction::proceed;
             }
-            if (check.reason(path, resolvedBelow(resolvedRoot, root, path), false, false)) {
+            if (check.reason(path, path::rebased(path, root, resolvedRoot), false, false)) {
                 ++result.skipped;
                 return WalkAction::proceed;
             }

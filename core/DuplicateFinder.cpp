@@ -124,8 +124,7 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
             if (!entry.valuesRead || !values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }
-            std::string resolved = resolvedRoot == "/" ? std::string{} : resolvedRoot;
-            resolved.append(entry.path.substr(root == "/" ? 0 : root.size()));
+            const auto resolved = path::rebased(entry.path, root, resolvedRoot);
             if (places.contains(entry.path, resolved) || ignored.contains(entry.path)) {
                 ++result.skippedProtected;
                 return platform::WalkAction::proceed;

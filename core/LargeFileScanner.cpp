@@ -56,8 +56,7 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
             if (values.allocatedSize < minSize || (cutoff && values.modified > *cutoff)) {
                 return platform::WalkAction::proceed;
             }
-            std::string resolved = resolvedRoot == "/" ? std::string{} : resolvedRoot;
-            resolved.append(entry.path.substr(root == "/" ? 0 : root.size()));
+            const auto resolved = path::rebased(entry.path, root, resolvedRoot);
             if (places.contains(entry.path, resolved) || ignored.contains(entry.path)) {
                 return platform::WalkAction::proceed;
             }

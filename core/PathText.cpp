@@ -86,6 +86,12 @@ std::string appending(std::string_view folder, std::string_view component) {
     return result;
 }
 
+std::string rebased(std::string_view p, std::string_view root, std::string_view newRoot) {
+    std::string result(newRoot == "/" ? std::string_view{} : newRoot);
+    result.append(p.substr(root == "/" ? 0 : root.size()));
+    return result;
+}
+
 std::string lowercasedASCII(std::string_view text) {
     std::string result(text);
     for (auto& c : result) {

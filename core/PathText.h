@@ -21,6 +21,9 @@ std::string deletingLastComponent(std::string_view path);
 std::string_view extension(std::string_view path);
 std::string appending(std::string_view folder, std::string_view component);
 
+// `p`, which lies inside `root`, with `root` replaced by `newRoot` ("/" handled on both sides).
+std::string rebased(std::string_view p, std::string_view root, std::string_view newRoot);
+
 std::string lowercasedASCII(std::string_view text);
 void replaceAll(std::string& text, std::string_view from, std::string_view to);
 

@@ -18,16 +18,27 @@ namespace kelvane {
 
 QuarantineJournal::QuarantineJournal(const std::string& batchFolder, Date createdAt,
                                      const std::string& note) {
+    // Written and locked under a temporary name, then renamed into place: a reader never finds
+    // the journal of a running clean unlocked, and so never takes it for a dead one.
     const auto file = path::appending(batchFolder, journalFileName);
-    fd_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0) {
+    std::string temporary = file + ".XXXXXX";
+    fd_ = ::mkstemp(temporary.data());
+    auto fail = [&] {
         const std::error_code error(errno, std::generic_category());
         if (fd_ >= 0) {
             ::close(fd_);
+            ::unlink(temporary.c_str());
+            fd_ = -1;
         }
         throw FileSystemError::writing(file, error);
+    };
+    if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0 || ::fcntl(fd_, F_SETFL, O_APPEND) != 0) {
+        fail();
     }
     append(json::Json{{"createdAt", json::formatDate(createdAt)}, {"note", note}});
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        fail();
+    }
 }
 
 QuarantineJournal::~QuarantineJournal() {

@@ -11,6 +11,7 @@
 #include "AppPaths.h"
 #include "FileSystemError.h"
 #include "FileTools.h"
+#include "HomeTest.h"
 #include "TempTree.h"
 #include "platform/PropertyList.h"
 #include "platform/RunningProcesses.h"
@@ -21,14 +22,8 @@ using platform::PlistValue;
 
 namespace {
 
-class InventoryTest : public ::testing::Test {
+class InventoryTest : public fixture::HomeTest {
   protected:
-    void SetUp() override {
-        saved_ = std::getenv("HOME");
-        ::setenv("HOME", tree.root().c_str(), 1);
-    }
-    void TearDown() override { ::setenv("HOME", saved_.c_str(), 1); }
-
     std::string bundle(const std::string& relative, PlistDictionary info, bool binary = false) {
         const auto path = tree.folder(relative);
         tree.file(relative + "/Contents/MacOS/tool", 5000);
@@ -46,8 +41,6 @@ class InventoryTest : public ::testing::Test {
         return AppInventory(std::vector<std::string>{tree.path("Apps")}, tree.root(),
                             tree.path("tmp"));
     }
-
-    fixture::TempTree tree;
 
   private:
     std::string saved_;

@@ -11,6 +11,7 @@
 #include "AppPaths.h"
 #include "FileSystemError.h"
 #include "FileTools.h"
+#include "HomeTest.h"
 #include "QuarantineJournal.h"
 #include "QuarantineStore.h"
 #include "TempTree.h"
@@ -23,14 +24,12 @@ using kelvane::fixture::TempTree;
 
 namespace {
 
-class QuarantineTest : public ::testing::Test {
+class QuarantineTest : public fixture::HomeTest {
   protected:
     void SetUp() override {
-        saved_ = std::getenv("HOME");
-        ::setenv("HOME", tree.root().c_str(), 1);
+        HomeTest::SetUp();
         store = QuarantineStore{AppPaths::quarantineDirectory(), 7};
     }
-    void TearDown() override { ::setenv("HOME", saved_.c_str(), 1); }
 
     ScanItem item(const std::string& relative, std::size_t bytes = 100, std::string rule = "none") {
         const auto path = tree.file(relative, bytes);
@@ -49,7 +48,6 @@ class QuarantineTest : public ::testing::Test {
         return out.str();
     }
 
-    TempTree tree;
     QuarantineStore store;
 
   private:
@@ -278,22 +276,19 @@ TEST_F(QuarantineTest, AnEmptyDeadBatchIsRemoved) {
 
 TEST_F(QuarantineTest, TwoProcessesCleaningAndRestoringKeepEveryBatch) {
     constexpr int rounds = 15;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    const std::string who = child == 0 ? "child" : "parent";
-    for (int i = 0; i < rounds; ++i) {
-        const auto path = tree.file(who + "/" + std::to_string(i), 50);
-        const auto batch = store.quarantine(
-            {ScanItem{path, 50, {}, "none", RuleGroup::system, ScanItem::Kind::file}}, {}, {}, who);
-        if (i % 3 == 0) {
-            store.restore(std::set<std::string>{batch.id});
+    const int childStatus = fixture::inTwoProcesses([&](bool inChild) {
+        const std::string who = inChild ? "child" : "parent";
+        for (int i = 0; i < rounds; ++i) {
+            const auto path = tree.file(who + "/" + std::to_string(i), 50);
+            const auto batch = store.quarantine(
+                {ScanItem{path, 50, {}, "none", RuleGroup::system, ScanItem::Kind::file}}, {}, {},
+                who);
+            if (i % 3 == 0) {
+                store.restore(std::set<std::string>{batch.id});
+            }
         }
-    }
-    if (child == 0) {
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    });
+    EXPECT_EQ(childStatus, 0);
     EXPECT_EQ(store.batches().size(), 2u * rounds);
     const auto index = json::parse(platform::readFile(store.indexFile()));
     EXPECT_EQ(index.size(), 2u * rounds);

@@ -5,6 +5,7 @@
 #include "AppPaths.h"
 #include "CleanScanner.h"
 #include "FileTools.h"
+#include "HomeTest.h"
 #include "TempTree.h"
 #include "platform/PropertyList.h"
 
@@ -15,14 +16,8 @@ using platform::PlistValue;
 
 namespace {
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public fixture::HomeTest {
   protected:
-    void SetUp() override {
-        saved_ = std::getenv("HOME");
-        ::setenv("HOME", tree.root().c_str(), 1);
-    }
-    void TearDown() override { ::setenv("HOME", saved_.c_str(), 1); }
-
     std::string agent(const std::string& folder, const std::string& file, PlistDictionary keys,
                       bool binary = false) {
         const auto path = tree.folder(folder) + "/" + file;
@@ -37,8 +32,6 @@ class StartupTest : public ::testing::Test {
              PlistValue{PlistArray{PlistValue{"/usr/bin/" + label}, PlistValue{"--flag"}}}},
             {"RunAtLoad", PlistValue{true}}};
     }
-
-    fixture::TempTree tree;
 
   private:
     std::string saved_;

@@ -7,6 +7,7 @@
 #include "AppPaths.h"
 #include "FileTools.h"
 #include "HistoryStore.h"
+#include "HomeTest.h"
 #include "RuleCatalogue.h"
 #include "ScanSchedule.h"
 #include "SettingsStore.h"
@@ -19,20 +20,12 @@ using kelvane::fixture::TempTree;
 namespace {
 
 // Each test gets a fresh home folder of its own, so the support folder starts absent.
-class StoreTest : public ::testing::Test {
+class StoreTest : public fixture::HomeTest {
   protected:
-    void SetUp() override {
-        saved_ = std::getenv("HOME");
-        ::setenv("HOME", tree.root().c_str(), 1);
-    }
-    void TearDown() override { ::setenv("HOME", saved_.c_str(), 1); }
-
     void write(const std::string& file, const std::string& text) {
         AppPaths::ensureSupportDirectory();
         std::ofstream(file) << text;
     }
-
-    TempTree tree;
 
   private:
     std::string saved_;
@@ -93,17 +86,12 @@ TEST_F(HistoryStoreTest, FileOrderIsKeptAndOneBadEntryEmptiesTheHistory) {
 TEST_F(HistoryStoreTest, TwoProcessesAddingAtOnceLoseNothing) {
     const HistoryStore store{AppPaths::historyFile()};
     constexpr int perProcess = 40;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    const int base = child == 0 ? 1000 : 2000;
-    for (int i = 0; i < perProcess; ++i) {
-        store.add(entry(base + i));
-    }
-    if (child == 0) {
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int childStatus = fixture::inTwoProcesses([&](bool inChild) {
+        for (int i = 0; i < perProcess; ++i) {
+            store.add(entry((inChild ? 1000 : 2000) + i));
+        }
+    });
+    EXPECT_EQ(childStatus, 0);
     EXPECT_EQ(store.entries().size(), 2u * perProcess);
 }
 

@@ -145,6 +145,33 @@ void openUpForOthers(const std::string& path) {
     ::chmod(home.c_str(), 0755);
 }
 
+int inTwoProcesses(const std::function<void(bool inChild)>& work) {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        try {
+            work(true);
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    std::exception_ptr failure;
+    try {
+        work(false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
 std::optional<std::int64_t> runUnprivileged(const std::function<std::int64_t()>& work) {
     if (::geteuid() != 0) {
         return work();
@@ -163,7 +190,11 @@ std::optional<std::int64_t> runUnprivileged(const std::function<std::int64_t()>&
         bool dropped = ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
                        ::setresuid(65534, 65534, 65534) == 0;
         if (dropped) {
-            result = work();
+            try {
+                result = work();
+            } catch (...) {
+                result = -1;  // the copy must never unwind into the test
+            }
         }
         const char ok = dropped ? 1 : 0;
         (void)!::write(fds[1], &ok, 1);

@@ -48,6 +48,12 @@ void removeTree(const std::string& path);
 // do not run as root, `work` runs directly.
 std::optional<std::int64_t> runUnprivileged(const std::function<std::int64_t()>& work);
 
+// Runs `work` in this process and in a forked copy at the same time (work(true) in the copy).
+// The copy never returns into the test: it leaves through _exit, so it cannot tear down fixtures
+// the parent still uses. Returns the copy's exit status: 0 when its work finished without
+// throwing.
+int inTwoProcesses(const std::function<void(bool inChild)>& work);
+
 // The fixture folders must be reachable by the unprivileged user.
 void openUpForOthers(const std::string& path);
 
