@@ -69,6 +69,17 @@ std::string bytes(std::int64_t count) {
     return {};
 }
 
+std::string integer(std::int64_t count) {
+    UErrorCode status = U_ZERO_ERROR;
+    const auto text = icu::number::NumberFormatter::withLocale(icu::Locale::getDefault())
+                          .formatInt(count, status)
+                          .toString(status);
+    if (U_FAILURE(status)) {
+        return std::to_string(count);
+    }
+    return utf8(text);
+}
+
 std::string fileCount(std::int64_t count) {
     if (count == 1) {
         return "1 item";

@@ -11,6 +11,10 @@
 
 #include "TempTree.h"
 
+#ifdef KELVANE_TEST_WITH_QT
+#include <QCoreApplication>
+#endif
+
 int main(int argc, char** argv) {
     ::setenv("TZ", "UTC", 1);
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
@@ -30,6 +34,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(tmp);
     ::setenv("TMPDIR", tmp.c_str(), 1);
 
+#ifdef KELVANE_TEST_WITH_QT
+    // The controller's timers and queued results need an event loop on the main thread.
+    QCoreApplication app(argc, argv);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     const int result = RUN_ALL_TESTS();

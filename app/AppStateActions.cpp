@@ -1,0 +1,314 @@
+// The controller's other actions: the quarantine, login items, applications and their
+// uninstall, the scheduled scan, and the QML entry points that name records by identifier.
+
+#include <QTimer>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <variant>
+
+#include "AppPaths.h"
+#include "AppState.h"
+#include "AppStateWork.h"
+#include "CleanScanner.h"
+#include "Format.h"
+#include "platform/RunningProcesses.h"
+#include "platform/Uuid.h"
+
+namespace kelvane {
+
+// --- Quarantine ------------------------------------------------------------------------------
+
+void AppState::restore(const QuarantineBatch& batch) {
+    const auto store = quarantineStore();
+    inBackground(
+        indexWriter_, [store, id = batch.id] { return store.restore(std::set<std::string>{id}); },
+        [store](AppState& self, RestoreResult result) {
+            self.setBatches(store.batches());
+            self.refreshVolume();
+            if (result.restored == 0) {
+                self.setToast(result.failed.empty() ? "Nothing could be restored."
+                                                    : result.failed.front());
+            } else {
+                self.setToast("Restored " + Format::fileCount(result.restored) + ".");
+            }
+        });
+}
+
+void AppState::deletePermanently(const QuarantineBatch& batch) {
+    const auto store = quarantineStore();
+    try {
+        store.deletePermanently(batch.id);
+    } catch (const std::exception& error) {
+        setToast(std::string(error.what()));
+        return;
+    }
+    setBatches(store.batches());
+    setToast("Quarantine batch deleted.");
+}
+
+void AppState::purgeExpired() {
+    const auto store = quarantineStore();
+    const auto removed = store.purgeExpired(options_.clock());
+    setBatches(store.batches());
+    setToast(removed != 0 ? "Removed " + std::to_string(removed) + " expired batches."
+                          : std::string("No expired batches."));
+}
+
+// --- Login items -----------------------------------------------------------------------------
+
+void AppState::toggleStartup(const StartupItem& chosen) {
+    // A copy: the caller's item may be a row of the list that is about to be replaced.
+    const StartupItem item = chosen;
+    if (!item.canToggle) {
+        return;
+    }
+    const bool enable = !item.isEnabled;
+    try {
+        CleanScanner::setStartupItem(item, enable);
+    } catch (const std::exception& error) {
+        setToast(std::string(error.what()));
+        return;
+    }
+    setStartupItems(CleanScanner::startupItems());
+    setToast(item.label + (enable ? " will be enabled after you sign in again."
+                                  : " will be disabled after you sign in again."));
+}
+
+void AppState::reloadStartupItems() {
+    setStartupItems(CleanScanner::startupItems());
+    setToast("Startup list refreshed.");
+}
+
+// --- Applications ----------------------------------------------------------------------------
+
+void AppState::loadApplications(bool force) {
+    if (isLoadingApps_ || (!force && !installedApps().empty())) {
+        return;
+    }
+    setFlag(&AppState::isLoadingApps_, true, &AppState::isLoadingAppsChanged);
+    inBackground(
+        workers_,
+        [inventory = inventory(), stop = lifetime_.get_token()] {
+            return inventory.applications(stop);
+        },
+        [](AppState& self, std::vector<InstalledApp> list) {
+            self.setInstalledApps(std::move(list));
+            self.setFlag(&AppState::isLoadingApps_, false, &AppState::isLoadingAppsChanged);
+        });
+}
+
+void AppState::leftovers(const InstalledApp& app, std::function<void(std::vector<ScanItem>)> done) {
+    inBackground(
+        workers_, [inventory = inventory(), app] { return inventory.leftovers(app); },
+        [done = std::move(done)](AppState&, std::vector<ScanItem> items) {
+            done(std::move(items));
+        });
+}
+
+void AppState::uninstall(const InstalledApp& app, const std::vector<ScanItem>& leftovers) {
+    if (isUninstalling_) {
+        return;
+    }
+    setFlag(&AppState::isUninstalling_, true, &AppState::isUninstallingChanged);
+    auto running = platform::processesInside(app.path);
+    for (const auto pid : running) {
+        platform::requestQuit(pid);
+    }
+    finishUninstall(app, leftovers, std::move(running), options_.quitPolls);
+}
+
+void AppState::finishUninstall(const InstalledApp& app, const std::vector<ScanItem>& leftovers,
+                               std::vector<pid_t> running, int pollsLeft) {
+    std::erase_if(running, [](pid_t pid) { return platform::hasTerminated(pid); });
+    if (!running.empty() && pollsLeft > 0) {
+        // The timer belongs to the controller, so a wait outlived by it does nothing.
+        quitPoll_.disconnect();
+        connect(&quitPoll_, &QTimer::timeout, this,
+                [this, app, leftovers, running = std::move(running), pollsLeft]() mutable {
+                    finishUninstall(app, leftovers, std::move(running), pollsLeft - 1);
+                });
+        quitPoll_.start(options_.quitPollInterval);
+        return;
+    }
+    if (!running.empty()) {
+        setFlag(&AppState::isUninstalling_, false, &AppState::isUninstallingChanged);
+        setToast("Quit " + app.name + " first, then try again.");
+        return;
+    }
+
+    using Outcome = std::variant<std::optional<QuarantineBatch>, std::string>;
+    const auto store = quarantineStore();
+    inBackground(
+        indexWriter_,
+        [store, app, leftovers, stop = lifetime_.get_token()]() -> Outcome {
+            try {
+                AppInventory::trashApplication(app);
+                if (leftovers.empty()) {
+                    return std::optional<QuarantineBatch>{};
+                }
+                return std::optional<QuarantineBatch>{
+                    store.quarantine(leftovers, {}, {}, "Uninstall " + app.name, stop)};
+            } catch (const std::exception& error) {
+                return std::string(error.what());
+            }
+        },
+        [store, app](AppState& self, Outcome outcome) {
+            self.setFlag(&AppState::isUninstalling_, false, &AppState::isUninstallingChanged);
+            if (const auto* error = std::get_if<std::string>(&outcome)) {
+                self.setToast(*error);
+                return;
+            }
+            const auto& batch = std::get<std::optional<QuarantineBatch>>(outcome);
+            auto apps = self.installedApps();
+            std::erase_if(apps, [&](const InstalledApp& a) { return a.path == app.path; });
+            self.setInstalledApps(std::move(apps));
+            if (batch) {
+                self.setBatches(store.batches());
+            }
+            self.refreshVolume();
+            self.addHistory(CleanHistoryEntry{
+                .id = platform::makeUUID(),
+                .date = self.options_.clock(),
+                .bytes = app.size + (batch ? batch->remainingBytes() : 0),
+                .itemCount = (batch ? static_cast<std::int64_t>(batch->items.size()) : 0) + 1,
+                .categories = {"Uninstall"},
+                .note = "Uninstalled " + app.name,
+                .batchID = batch ? std::optional<std::string>(batch->id) : std::nullopt,
+            });
+            if (batch) {
+                self.setToast(app.name + " is in the Trash. Leftovers can be restored for " +
+                              std::to_string(self.settings_.retentionDays) + " days.");
+            } else {
+                self.setToast(app.name + " is in the Trash. No leftovers were found.");
+            }
+        });
+}
+
+// --- Scheduled scans -------------------------------------------------------------------------
+
+void AppState::checkSchedule(Date now) {
+    if (isScanning_ || isDeepScanning_ || isScanningLarge_ || isScanningDuplicates_) {
+        return;  // postponed: the next check tries again
+    }
+    if (!schedule_.isDue(now, Calendar::current())) {
+        return;
+    }
+    schedule_.lastRun = now;
+    emit scheduleChanged();
+    try {
+        ScheduleStore{AppPaths::scheduleFile()}.save(schedule_);
+    } catch (const std::exception&) {
+        // Ignored: the in-memory lastRun still keeps this slot from running twice.
+    }
+    setToast("Scheduled scan started.");
+    runScan(false);
+}
+
+// --- QML entry points ------------------------------------------------------------------------
+
+void AppState::cleanAllJunk() {
+    std::vector<ScanItem> items;
+    if (junkResult_) {
+        for (const auto& rule : junkResult_->results) {
+            items.insert(items.end(), rule.items.begin(), rule.items.end());
+        }
+    }
+    cleanJunk(items);
+}
+
+void AppState::cleanPaths(const QStringList& paths, const QString& note) {
+    std::set<std::string> wanted;
+    for (const auto& path : paths) {
+        wanted.insert(app::utf8(path));
+    }
+    std::vector<ScanItem> items;
+    const auto take = [&](const ScanItem& item) {
+        if (wanted.erase(item.path) != 0) {
+            items.push_back(item);
+        }
+    };
+    if (largeScan_) {
+        std::for_each(largeScan_->items.begin(), largeScan_->items.end(), take);
+    }
+    if (duplicateScan_) {
+        for (const auto& group : duplicateScan_->groups) {
+            std::for_each(group.files.begin(), group.files.end(), take);
+        }
+    }
+    clean(items, app::utf8(note));
+}
+
+void AppState::restoreBatch(const QString& batchID) {
+    const auto id = app::utf8(batchID);
+    for (const auto& batch : batches()) {
+        if (batch.id == id) {
+            restore(batch);
+            return;
+        }
+    }
+}
+
+void AppState::deleteBatch(const QString& batchID) {
+    const auto id = app::utf8(batchID);
+    for (const auto& batch : batches()) {
+        if (batch.id == id) {
+            deletePermanently(batch);
+            return;
+        }
+    }
+}
+
+void AppState::toggleStartupItem(const QString& path) {
+    const auto wanted = app::utf8(path);
+    for (const auto& item : startupItems()) {
+        if (item.path == wanted) {
+            toggleStartup(item);
+            return;
+        }
+    }
+}
+
+void AppState::findLeftovers(const QString& appPath) {
+    const auto wanted = app::utf8(appPath);
+    for (const auto& app : installedApps()) {
+        if (app.path != wanted) {
+            continue;
+        }
+        leftovers(app, [this, appPath](const std::vector<ScanItem>& items) {
+            QVariantList list;
+            for (const auto& item : items) {
+                list.append(QVariantMap{
+                    {"path", app::text(item.path)},
+                    {"name", app::text(item.name())},
+                    {"size", QVariant::fromValue<qint64>(item.size)},
+                    {"kind", app::text(std::string(rawValue(item.kind)))},
+                });
+            }
+            emit leftoversFound(appPath, list);
+        });
+        return;
+    }
+}
+
+void AppState::uninstallApp(const QString& appPath, const QStringList& leftoverPaths) {
+    const auto wanted = app::utf8(appPath);
+    for (const auto& app : installedApps()) {
+        if (app.path != wanted) {
+            continue;
+        }
+        // The leftovers are searched again so that only real support files are moved; the
+        // user's choice picks among them.
+        std::set<std::string> chosen;
+        for (const auto& path : leftoverPaths) {
+            chosen.insert(app::utf8(path));
+        }
+        leftovers(app, [this, app, chosen](std::vector<ScanItem> found) {
+            std::erase_if(found, [&](const ScanItem& item) { return !chosen.contains(item.path); });
+            uninstall(app, found);
+        });
+        return;
+    }
+}
+
+}  // namespace kelvane
