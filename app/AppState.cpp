@@ -496,7 +496,9 @@ void AppState::startScheduleTimer() {
 void AppState::persistSettings() {
     settings_.lastScanDate = lastScanDate_;
     try {
-        SettingsStore{AppPaths::settingsFile()}.save(settings_);
+        if (options_.saveSettings) {
+            SettingsStore{AppPaths::settingsFile()}.save(settings_);
+        }
     } catch (const std::exception&) {
         // Ignored: the next save tries again with the settings of then.
     }
@@ -603,6 +605,12 @@ QString AppState::formatBytes(qint64 count) const {
 
 QuarantineStore AppState::quarantineStore() const {
     return QuarantineStore{AppPaths::quarantineDirectory(), settings_.retentionDays};
+}
+
+std::vector<std::string> AppState::ignoreList() const {
+    auto list = settings_.ignoreList;
+    list.insert(list.end(), options_.extraIgnoreList.begin(), options_.extraIgnoreList.end());
+    return list;
 }
 
 AppInventory AppState::inventory() const {

@@ -65,6 +65,17 @@ struct ControllerOptions {
     std::optional<std::vector<CleanRule>> rules;
     // Where applications are looked for; the inventory's own places when absent.
     std::optional<std::vector<std::string>> applicationRoots;
+    // Folders every scan and clean of this controller also skips, never saved (a command
+    // line's --ignore).
+    std::vector<std::string> extraIgnoreList;
+    // False keeps the settings file as it is: a controller over a catalogue other than the
+    // shipped one would otherwise save away the user's rule choices.
+    bool saveSettings = true;
+    // The large file and duplicate scans' budgets; the deep scan keeps its own.
+    int largeOlderThanDays = 0;
+    std::int64_t largeFileLimit = 400'000;
+    int largeResultLimit = 2'000;
+    std::int64_t duplicateFileLimit = 120'000;
     // Called on the background thread at every progress report of a scan, before the report
     // is queued, with the scan's kind ("quick", "deep-junk", "deep-large", "deep-duplicates",
     // "large", "duplicates"); lets a test hold a scan at a known point.
@@ -322,6 +333,8 @@ class AppState : public QObject {
     void startVolumeTimer();
     void startScheduleTimer();
     QuarantineStore quarantineStore() const;
+    // The settings' ignore list with this controller's extra folders.
+    std::vector<std::string> ignoreList() const;
     AppInventory inventory() const;
     void addHistory(const CleanHistoryEntry& entry);
 

@@ -30,8 +30,9 @@ constexpr std::int64_t deepDuplicateMinSize = 10 * megabyte;
 constexpr std::int64_t largeScanFileLimit = 400'000;
 constexpr std::int64_t duplicateScanFileLimit = 120'000;
 
-CleanScanner scannerFor(const std::vector<std::string>& ignoreList, int itemsPerRule) {
-    return CleanScanner{SafetyPolicy{ignoreList}, itemsPerRule, largeFileLimit};
+CleanScanner scannerFor(const std::vector<std::string>& ignoreList, int itemsPerRule,
+                        int resultLimit = largeFileLimit) {
+    return CleanScanner{SafetyPolicy{ignoreList}, itemsPerRule, resultLimit};
 }
 
 bool owns(const std::optional<app::TaskHandle>& handle, std::uint64_t task) {
@@ -102,7 +103,7 @@ void AppState::runScan(bool openWhenDone) {
     inBackground(
         workers_,
         [this, id, stop, shownTotal, probe = options_.progressProbe, rules = rules_,
-         enabled = settings_.enabledRuleIDs, ignoreList = settings_.ignoreList] {
+         enabled = settings_.enabledRuleIDs, ignoreList = ignoreList()] {
             const auto report = [&](const ScanProgress& p) {
                 if (probe) {
                     probe("quick");
@@ -190,7 +191,7 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
     const QuarantineStore store{AppPaths::quarantineDirectory(), retentionDays};
     inBackground(
         indexWriter_,
-        [store, items, note, rules = rules_, ignoreList = settings_.ignoreList,
+        [store, items, note, rules = rules_, ignoreList = ignoreList(),
          stop = lifetime_.get_token()]() -> CleanOutcome {
             try {
                 return store.quarantine(items, rules, ignoreList, note, stop);
@@ -291,7 +292,7 @@ void AppState::runDeepScan() {
     const auto stop = task.stop.get_token();
     deepTask_ = std::move(task);
     workers_.start([this, id, stop, rules = std::move(rules), probe = options_.progressProbe,
-                    enabled = settings_.enabledRuleIDs, ignoreList = settings_.ignoreList,
+                    enabled = settings_.enabledRuleIDs, ignoreList = ignoreList(),
                     home = AppPaths::home()] {
         const auto report = [&](std::string_view kind, std::string stage, double fraction) {
             if (probe) {
@@ -402,11 +403,12 @@ void AppState::runLargeScan() {
     largeTask_ = std::move(task);
     inBackground(
         workers_,
-        [this, id, stop, probe = options_.progressProbe, ignoreList = settings_.ignoreList,
-         root = largeRoot_, minSize = minSizeFor(largeMinMB_)] {
-            return scannerFor(ignoreList, quickItemsPerRule)
+        [this, id, stop, probe = options_.progressProbe, ignoreList = ignoreList(),
+         root = largeRoot_, minSize = minSizeFor(largeMinMB_), days = options_.largeOlderThanDays,
+         files = options_.largeFileLimit, results = options_.largeResultLimit] {
+            return scannerFor(ignoreList, quickItemsPerRule, results)
                 .scanLargeFiles(
-                    root, minSize, 0, ignoreList, largeScanFileLimit,
+                    root, minSize, days, ignoreList, files,
                     [&](std::int64_t n) {
                         if (probe) {
                             probe("large");
@@ -458,11 +460,12 @@ void AppState::runDuplicateScan() {
     duplicateTask_ = std::move(task);
     inBackground(
         workers_,
-        [this, id, stop, probe = options_.progressProbe, ignoreList = settings_.ignoreList,
-         root = duplicateRoot_, minSize = minSizeFor(duplicateMinMB_)] {
+        [this, id, stop, probe = options_.progressProbe, ignoreList = ignoreList(),
+         root = duplicateRoot_, minSize = minSizeFor(duplicateMinMB_),
+         files = options_.duplicateFileLimit] {
             return scannerFor(ignoreList, quickItemsPerRule)
                 .scanDuplicates(
-                    root, minSize, ignoreList, duplicateScanFileLimit,
+                    root, minSize, ignoreList, files,
                     [&](std::int64_t n) {
                         if (probe) {
                             probe("duplicates");

@@ -1,0 +1,112 @@
+#include "JsonRecords.h"
+
+namespace kelvane::cli {
+
+using json::Json;
+
+Json toJson(const ScanItem& item) {
+    return Json{{"path", item.path},
+                {"size", item.size},
+                {"modified", json::formatDate(item.modified)},
+                {"ruleID", item.ruleID},
+                {"group", rawValue(item.group)},
+                {"kind", rawValue(item.kind)}};
+}
+
+Json toJson(const std::vector<ScanItem>& items) {
+    Json list = Json::array();
+    for (const auto& item : items) {
+        list.push_back(toJson(item));
+    }
+    return list;
+}
+
+Json toJson(const RuleScanResult& result) {
+    Json object{{"rule", result.rule.toJson()},
+                {"items", toJson(result.items)},
+                {"skipped", result.skipped},
+                {"truncated", result.truncated},
+                {"totalBytes", result.totalBytes()}};
+    if (result.error) {
+        object["error"] = *result.error;
+    }
+    return object;
+}
+
+Json toJson(const JunkScanResult& result) {
+    Json results = Json::array();
+    for (const auto& rule : result.results) {
+        results.push_back(toJson(rule));
+    }
+    return Json{{"results", results},
+                {"startedAt", json::formatDate(result.startedAt)},
+                {"finishedAt", json::formatDate(result.finishedAt)},
+                {"cancelled", result.cancelled},
+                {"totalBytes", result.totalBytes()},
+                {"itemCount", result.itemCount()}};
+}
+
+Json toJson(const LargeFileScan& scan) {
+    return Json{{"items", toJson(scan.items)},
+                {"scannedFiles", scan.scannedFiles},
+                {"cancelled", scan.cancelled},
+                {"truncated", scan.truncated},
+                {"totalBytes", scan.totalBytes()}};
+}
+
+Json toJson(const DuplicateGroup& group) {
+    return Json{{"id", group.id},
+                {"size", group.size},
+                {"hash", group.hash},
+                {"files", toJson(group.files)},
+                {"reclaimableBytes", group.reclaimableBytes()}};
+}
+
+Json toJson(const DuplicateScan& scan) {
+    Json groups = Json::array();
+    for (const auto& group : scan.groups) {
+        groups.push_back(toJson(group));
+    }
+    return Json{{"groups", groups},
+                {"scannedFiles", scan.scannedFiles},
+                {"skippedHardLinks", scan.skippedHardLinks},
+                {"skippedProtected", scan.skippedProtected},
+                {"cancelled", scan.cancelled},
+                {"truncated", scan.truncated},
+                {"reclaimableBytes", scan.reclaimableBytes()}};
+}
+
+Json toJson(const DiskMapNode& node) {
+    Json children = Json::array();
+    for (const auto& child : node.children) {
+        children.push_back(toJson(child));
+    }
+    return Json{{"path", node.path},         {"name", node.name},
+                {"size", node.size},         {"isDirectory", node.isDirectory},
+                {"isCapped", node.isCapped}, {"children", children}};
+}
+
+Json toJson(const StartupItem& item) {
+    Json object{{"path", item.path},           {"label", item.label},
+                {"runAtLoad", item.runAtLoad}, {"kind", rawValue(item.kind)},
+                {"isEnabled", item.isEnabled}, {"canToggle", item.canToggle}};
+    if (item.program) {
+        object["program"] = *item.program;
+    }
+    return object;
+}
+
+Json toJson(const InstalledApp& app) {
+    Json object{{"path", app.path}, {"bundleID", app.bundleID},
+                {"name", app.name}, {"version", app.version},
+                {"size", app.size}, {"modified", json::formatDate(app.modified)}};
+    if (app.executable) {
+        object["executable"] = *app.executable;
+    }
+    if (app.lastOpened) {
+        object["lastOpened"] = json::formatDate(*app.lastOpened);
+    }
+    return object;
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+// The JSON form of the records kelvane-cli prints with --json: the records' own field names,
+// dates in the stores' ISO 8601 form, optional values left out when absent. Batches, history
+// entries, rules, settings and the schedule use the forms of their files.
+
+#include "AppInventory.h"
+#include "DiskMapBuilder.h"
+#include "DuplicateScan.h"
+#include "Json.h"
+#include "LargeFileScan.h"
+#include "ScanRecords.h"
+#include "StartupItems.h"
+
+namespace kelvane::cli {
+
+json::Json toJson(const ScanItem& item);
+json::Json toJson(const std::vector<ScanItem>& items);
+json::Json toJson(const RuleScanResult& result);
+json::Json toJson(const JunkScanResult& result);
+json::Json toJson(const LargeFileScan& scan);
+json::Json toJson(const DuplicateGroup& group);
+json::Json toJson(const DuplicateScan& scan);
+json::Json toJson(const DiskMapNode& node);
+json::Json toJson(const StartupItem& item);
+json::Json toJson(const InstalledApp& app);
+
+}  // namespace kelvane::cli
