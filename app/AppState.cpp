@@ -59,9 +59,22 @@ std::string itemKey(const ScanItem& item) {
 
 }  // namespace
 
+namespace {
+
+ControllerOptions& sharedOptions() {
+    static ControllerOptions options;
+    return options;
+}
+
+}  // namespace
+
+void AppState::setSharedOptions(ControllerOptions options) {
+    sharedOptions() = std::move(options);
+}
+
 AppState& AppState::shared() {
     // Never destroyed: background work may still be running when the process exits.
-    static auto* instance = new AppState();
+    static auto* instance = new AppState(sharedOptions());
     return *instance;
 }
 
@@ -269,6 +282,8 @@ AppState::AppState(ControllerOptions options, QObject* parent)
     toastTimer_.setTimerType(Qt::PreciseTimer);
     connect(&toastTimer_, &QTimer::timeout, this, [this] { setToast(std::nullopt); });
     quitPoll_.setSingleShot(true);
+    connect(this, &AppState::junkResultChanged, this, &AppState::junkGroupsChanged);
+    connect(this, &AppState::settingsChanged, this, &AppState::junkGroupsChanged);
     startVolumeTimer();
     startScheduleTimer();
 }
@@ -595,6 +610,64 @@ qint64 AppState::quarantineBytes() const {
         sum += batch.remainingBytes();
     }
     return sum;
+}
+
+int AppState::userStartupCount() const {
+    return static_cast<int>(
+        std::count_if(startupItems().begin(), startupItems().end(),
+                      [](const StartupItem& item) { return item.kind == StartupKind::userAgent; }));
+}
+
+int AppState::userStartupEnabled() const {
+    return static_cast<int>(
+        std::count_if(startupItems().begin(), startupItems().end(), [](const StartupItem& item) {
+            return item.kind == StartupKind::userAgent && item.isEnabled;
+        }));
+}
+
+QVariantList AppState::junkGroups() const {
+    QVariantList groups;
+    for (const auto& [group, members] : groupedRules()) {
+        qint64 bytes = 0;
+        qint64 count = 0;
+        QVariantList rules;
+        QVariantList items;
+        for (const auto& rule : members) {
+            const auto found = result(rule);
+            const qint64 ruleBytes = found ? found->totalBytes() : 0;
+            bytes += ruleBytes;
+            if (found) {
+                count += static_cast<qint64>(found->items.size());
+                for (const auto& item : found->items) {
+                    auto map = itemMap(item);
+                    map.insert("parentPath", text(item.parentPath()));
+                    items.append(map);
+                }
+            }
+            rules.append(QVariantMap{
+                {"ruleID", text(rule.id)},
+                {"name", text(rule.name)},
+                {"note", text(rule.note)},
+                {"optIn", rule.safety == SafetyLevel::optIn},
+                {"requiresFullDiskAccess", rule.requiresFullDiskAccess},
+                {"enabled", settings_.enabledRuleIDs.contains(rule.id)},
+                {"bytes", QVariant::fromValue<qint64>(ruleBytes)},
+                {"itemCount", found ? static_cast<int>(found->items.size()) : 0},
+                {"error",
+                 found && found->error ? QVariant(text(*found->error)) : QVariant(QString())},
+            });
+        }
+        groups.append(QVariantMap{
+            {"group", text(std::string(rawValue(group)))},
+            {"title", text(std::string(title(group)))},
+            {"summary", text(std::string(summary(group)))},
+            {"bytes", QVariant::fromValue<qint64>(bytes)},
+            {"itemCount", QVariant::fromValue<qint64>(count)},
+            {"rules", rules},
+            {"items", items},
+        });
+    }
+    return groups;
 }
 
 QString AppState::formatBytes(qint64 count) const {

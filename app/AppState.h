@@ -127,10 +127,18 @@ class AppState : public QObject {
     Q_PROPERTY(qint64 volumeTotal READ volumeTotal NOTIFY volumeTotalChanged)
     Q_PROPERTY(double usedFraction READ usedFraction NOTIFY volumeChanged)
     Q_PROPERTY(qint64 quarantineBytes READ quarantineBytes NOTIFY batchesChanged)
+    Q_PROPERTY(int batchCount READ batchCount NOTIFY batchesChanged)
+    // The user's login agents and how many of them are on, for the overview.
+    Q_PROPERTY(int userStartupCount READ userStartupCount NOTIFY startupItemsChanged)
+    Q_PROPERTY(int userStartupEnabled READ userStartupEnabled NOTIFY startupItemsChanged)
+    Q_PROPERTY(int activeRuleCount READ activeRuleCount NOTIFY settingsChanged)
+    Q_PROPERTY(int ruleCount READ ruleCount CONSTANT)
 
   public:
     // The process's controller, made on first use on the main thread.
     static AppState& shared();
+    // The options `shared()` makes the controller with; only before its first use.
+    static void setSharedOptions(ControllerOptions options);
 
     explicit AppState(ControllerOptions options = {}, QObject* parent = nullptr);
     // Stops every running task and waits for it; results still on their way are dropped.
@@ -272,6 +280,15 @@ class AppState : public QObject {
     QString duplicateRootText() const { return app::text(duplicateRoot_); }
     void setDuplicateRootText(const QString& root) { setDuplicateRoot(app::utf8(root)); }
     QString toastText() const { return toast_ ? app::text(*toast_) : QString(); }
+    int batchCount() const { return static_cast<int>(batches().size()); }
+    int userStartupCount() const;
+    int userStartupEnabled() const;
+    int activeRuleCount() const { return static_cast<int>(activeRules().size()); }
+    int ruleCount() const { return static_cast<int>(rules_.size()); }
+    // The junk screen's groups: for every rule group with a rule, its raw value, title,
+    // summary, bytes, item count, its rules (with their switch, result bytes, error) and its
+    // items, rule after rule.
+    Q_INVOKABLE QVariantList junkGroups() const;
 
   signals:
     void settingsChanged();
@@ -307,6 +324,8 @@ class AppState : public QObject {
     void volumeTotalChanged();
     void volumeChanged();
     void leftoversFound(const QString& appPath, const QVariantList& items);
+    // Anything the junk screen's groups read changed.
+    void junkGroupsChanged();
 
   private:
     // Runs `work` on a pool thread with a copy of everything it needs, then `done` with its

@@ -1,0 +1,104 @@
+// The QML screens under Qt Quick Test, over the real controller and a fixture home folder of
+// their own, in a fixed locale and time zone.
+
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QtQuickTest>
+
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "AppState.h"
+#include "kit/IconProvider.h"
+#include "kit/UiSupport.h"
+
+namespace {
+
+std::atomic<bool> holding{false};
+
+void writeFile(const std::filesystem::path& path, std::size_t bytes, int daysOld) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'k');
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * daysOld));
+}
+
+// Lets a test hold the next scan at its first progress report, and let it go.
+class ScanHold : public QObject {
+    Q_OBJECT
+  public:
+    Q_INVOKABLE void hold() { holding = true; }
+    Q_INVOKABLE void release() { holding = false; }
+};
+
+class Setup : public QObject {
+    Q_OBJECT
+  public slots:
+    void applicationAvailable() {
+        ::setenv("TZ", "UTC", 1);
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(icu::Locale("en_US"), status);
+        icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("UTC"));
+        std::string base = std::filesystem::temp_directory_path() / "kelvane-ui-tests-XXXXXX";
+        if (::mkdtemp(base.data()) == nullptr) {
+            std::abort();
+        }
+        home_ = base;
+        ::setenv("HOME", base.c_str(), 1);
+        ::setenv("TMPDIR", (home_ / "tmp").c_str(), 1);
+        std::filesystem::create_directories(home_ / "tmp");
+        // 200 old thumbnails (more than a group lists) and one old log.
+        for (int i = 0; i < 200; ++i) {
+            writeFile(home_ / ".cache/thumbnails/large" / ("t" + std::to_string(i) + ".png"), 5000,
+                      40);
+        }
+        writeFile(home_ / ".local/state/app/run.log", 70'000, 20);
+        writeFile(home_ / "Downloads/tool_1.0_amd64.deb", 9000, 40);
+
+        kelvane::ControllerOptions options;
+        options.progressProbe = [](std::string_view) {
+            while (holding.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        };
+        kelvane::AppState::setSharedOptions(std::move(options));
+    }
+
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "App", &kelvane::AppState::shared());
+        ::setenv("KELVANE_APPEARANCE", "light", 1);
+        ui_ = new kelvane::ui::UiSupport(this);
+        qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "Ui", ui_);
+        qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "ScanHold", &hold_);
+        engine->addImageProvider(
+            "icon", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::appIcon));
+        engine->addImageProvider(
+            "symbol", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::symbol));
+        engine->addImportPath("qrc:/qt/qml");
+    }
+
+    void cleanupTestCase() {
+        holding = false;
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
+    }
+
+  private:
+    std::filesystem::path home_;
+    kelvane::ui::UiSupport* ui_ = nullptr;
+    ScanHold hold_;
+};
+
+}  // namespace
+
+QUICK_TEST_MAIN_WITH_SETUP(kelvane_ui, Setup)
+
+#include "UiTestMain.moc"

@@ -1,0 +1,25 @@
+#pragma once
+
+// Icons for QML as images tinted in their colour:
+//   image://icon/Home/#2f6fed      — one of Kelvane's twenty template icons
+//   image://symbol/folder/#6b7684  — a design symbol, from the desktop's icon theme
+// A missing icon is a transparent image of the asked size, so layouts keep their frames.
+
+#include <QQuickImageProvider>
+
+namespace kelvane::ui {
+
+class IconProvider : public QQuickImageProvider {
+  public:
+    enum class Source { appIcon, symbol };
+    explicit IconProvider(Source source);
+    QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+
+    // The freedesktop icon name standing for a design symbol, or an empty string.
+    static QString themeName(const QString& symbol);
+
+  private:
+    Source source_;
+};
+
+}  // namespace kelvane::ui

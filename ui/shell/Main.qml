@@ -1,0 +1,141 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import KelvaneCore
+import Kelvane
+
+// The one main window: sidebar, the screen of the current section, the notice, and the
+// application's menus with their shortcuts.
+ApplicationWindow {
+    id: window
+    title: "Kelvane"
+    width: 1080
+    height: 720
+    minimumWidth: 960
+    minimumHeight: 640
+    maximumWidth: 1280
+    maximumHeight: 860
+    color: AppPalette.window
+    // No full screen: the window only offers what its size limits allow.
+    flags: Qt.Window | Qt.WindowTitleHint | Qt.WindowSystemMenuHint | Qt.WindowMinimizeButtonHint
+           | Qt.WindowCloseButtonHint
+
+    readonly property var sections: ["overview", "junk", "largeFiles", "diskMap", "duplicates",
+        "startup", "uninstall", "quarantine", "settings"]
+    readonly property var titles: ({ overview: "Overview", junk: "Junk", largeFiles: "Large files",
+        diskMap: "Disk map", duplicates: "Duplicates", startup: "Startup", uninstall: "Uninstall",
+        quarantine: "Quarantine", settings: "Settings" })
+
+    function go(section) {
+        App.section = section
+        Shell.showWindow()
+    }
+
+    menuBar: MenuBar {
+        background: Rectangle { color: AppPalette.sidebar; implicitHeight: 26
+            Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 0.5; color: AppPalette.hairline } }
+        delegate: MenuBarItem {
+            id: menuItem
+            contentItem: Text { text: menuItem.text; color: AppPalette.label; font.pixelSize: 13 }
+            background: Rectangle { color: menuItem.highlighted ? AppPalette.well : "transparent"; radius: 4 }
+        }
+        Menu {
+            title: "Kelvane"
+            Action { text: "Settings…"; shortcut: "Ctrl+,"; onTriggered: window.go("settings") }
+            MenuSeparator {}
+            Action { text: "Quit Kelvane"; shortcut: StandardKey.Quit; onTriggered: Shell.quit() }
+        }
+        Menu {
+            title: "Scan"
+            Action {
+                text: "Quick Scan"; shortcut: "Ctrl+R"
+                onTriggered: { App.scanMode = "quick"; App.startScan(false); Shell.showWindow() }
+            }
+            Action {
+                text: "Deep Scan"; shortcut: "Ctrl+Shift+R"
+                onTriggered: { App.scanMode = "deep"; App.startDeepScan(); Shell.showWindow() }
+            }
+            Action {
+                text: "Scan Large Files"; shortcut: "Ctrl+Shift+L"
+                onTriggered: { App.section = "largeFiles"; App.startLargeScan(); Shell.showWindow() }
+            }
+            Action {
+                text: "Scan Duplicates"; shortcut: "Ctrl+Shift+D"
+                onTriggered: { App.section = "duplicates"; App.startDuplicateScan(); Shell.showWindow() }
+            }
+            MenuSeparator {}
+            Action { text: "Stop"; shortcut: "Ctrl+."; onTriggered: App.stopScan() }
+        }
+        Menu {
+            title: "Go"
+            Repeater {
+                model: window.sections
+                MenuItem {
+                    required property string modelData
+                    required property int index
+                    text: window.titles[modelData]
+                    action: Action {
+                        shortcut: "Ctrl+" + (index + 1)
+                        onTriggered: window.go(modelData)
+                    }
+                }
+            }
+        }
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Sidebar {
+            Layout.preferredWidth: 224
+            Layout.fillHeight: true
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            Flickable {
+                id: scroller
+                objectName: "pageScroller"
+                anchors.fill: parent
+                contentWidth: width
+                contentHeight: page.height + 38 + 28
+                clip: true
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+
+                Item {
+                    width: scroller.width
+                    height: page.height + 66
+                    Loader {
+                        id: page
+                        objectName: "page"
+                        x: Math.max(30, (parent.width - width) / 2)
+                        y: 38
+                        width: Math.min(880, parent.width - 60)
+                        sourceComponent: screens[App.section] || placeholder
+                        onLoaded: { fade.restart(); scroller.contentY = 0 }
+                        NumberAnimation { id: fade; target: page.item; property: "opacity"; from: 0; to: 1; duration: 160; easing.type: Easing.OutQuad }
+                    }
+                }
+            }
+
+            ToastView {
+                id: toast
+                text: App.toast
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: App.toast.length > 0 ? parent.height - height - 22 : parent.height + 8
+                opacity: App.toast.length > 0 ? 1 : 0
+                Behavior on y { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
+                Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
+            }
+        }
+    }
+
+    readonly property var screens: ({ overview: overviewScreen, junk: junkScreen })
+    Component { id: overviewScreen; OverviewScreen {} }
+    Component { id: junkScreen; JunkScreen {} }
+    Component { id: placeholder; PendingScreen { section: App.section; title: window.titles[App.section] } }
+}
