@@ -51,20 +51,7 @@ std::string categoryOf(const ScanItem& item, const std::vector<CleanRule>& rules
     const auto rule = std::find_if(rules.begin(), rules.end(),
                                    [&](const CleanRule& r) { return r.id == item.ruleID; });
     if (rule != rules.end()) {
-        switch (rule->group) {
-            case RuleGroup::system:
-                return "System and logs";
-            case RuleGroup::applications:
-                return "Application caches";
-            case RuleGroup::browsers:
-                return "Browsers";
-            case RuleGroup::developer:
-                return "Developer tools";
-            case RuleGroup::trash:
-                return "Trash";
-            case RuleGroup::downloads:
-                return "Downloads";
-        }
+        return std::string(title(rule->group));  // a rule's category is its group's title
     }
     if (item.ruleID == largeFilesRuleID) {
         return "Large files";

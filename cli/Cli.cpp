@@ -10,6 +10,7 @@
 
 #include "Format.h"
 #include "PathText.h"
+#include "RuleCatalogue.h"
 #include "Terminal.h"
 
 namespace kelvane::cli {
@@ -23,6 +24,17 @@ ControllerOptions commandOptions() {
     options.firstScheduleCheck = never;
     options.toastLife = never;
     return options;
+}
+
+void useCatalogue(const Context& context, ControllerOptions& options) {
+    if (const auto file = context.args.value("--rules")) {
+        try {
+            options.rules = RuleCatalogue::load(*file);
+        } catch (const std::exception& error) {
+            throw OperationError(error.what());
+        }
+        options.saveSettings = false;
+    }
 }
 
 Session::Session(ControllerOptions options)

@@ -35,6 +35,10 @@ struct Context {
 // scheduled scan starts inside one.
 ControllerOptions commandOptions();
 
+// The catalogue of --rules FILE, when given, whose rule choices are then not saved over the
+// user's. Throws OperationError when the file cannot be used.
+void useCatalogue(const Context& context, ControllerOptions& options);
+
 // One command's controller on the process's event loop.
 class Session {
   public:

@@ -25,4 +25,18 @@ json::Json toJson(const DiskMapNode& node);
 json::Json toJson(const StartupItem& item);
 json::Json toJson(const InstalledApp& app);
 
+// A list of records, each in its own JSON form.
+template <class Record>
+json::Json toJsonList(const std::vector<Record>& records) {
+    auto list = json::Json::array();
+    for (const auto& record : records) {
+        if constexpr (requires { record.toJson(); }) {
+            list.push_back(record.toJson());
+        } else {
+            list.push_back(toJson(record));
+        }
+    }
+    return list;
+}
+
 }  // namespace kelvane::cli

@@ -24,18 +24,6 @@ bool isStopNotice(const std::string& notice) {
            notice == "Large file scan stopped." || notice == "Duplicate scan stopped.";
 }
 
-// The catalogue of --rules FILE, whose rule choices are not saved over the user's.
-void useCatalogue(const Context& context, ControllerOptions& options) {
-    if (const auto file = context.args.value("--rules")) {
-        try {
-            options.rules = RuleCatalogue::load(*file);
-        } catch (const std::exception& error) {
-            throw OperationError(error.what());
-        }
-        options.saveSettings = false;
-    }
-}
-
 std::string existingFolder(const std::string& path) {
     const auto folder = absolutePath(path);
     if (!FileTools::isDirectory(folder)) {

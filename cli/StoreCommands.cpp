@@ -116,14 +116,7 @@ void printSchedule(const ScanSchedule& schedule) {
 int rulesCommand(Context& context) {
     context.args.atMost(0);
     auto options = commandOptions();
-    if (const auto file = context.args.value("--rules")) {
-        try {
-            options.rules = RuleCatalogue::load(*file);
-        } catch (const std::exception& error) {
-            throw OperationError(error.what());
-        }
-        options.saveSettings = false;
-    }
+    useCatalogue(context, options);
     Session session(std::move(options));
     const auto& state = session.state();
     const auto on = [&](const CleanRule& rule) {
@@ -162,11 +155,8 @@ int quarantineCommand(Context& context) {
     if (action == "list") {
         context.args.atMost(1);
         if (context.json) {
-            auto list = json::Json::array();
-            for (const auto& batch : state.batches()) {
-                list.push_back(batch.toJson());
-            }
-            printJson(json::Json{{"batches", list}, {"quarantineBytes", state.quarantineBytes()}});
+            printJson(json::Json{{"batches", toJsonList(state.batches())},
+                                 {"quarantineBytes", state.quarantineBytes()}});
             return 0;
         }
         if (state.batches().empty()) {
@@ -222,11 +212,7 @@ int historyCommand(Context& context) {
     Session session(commandOptions());
     const auto& history = session.state().history();
     if (context.json) {
-        auto list = json::Json::array();
-        for (const auto& entry : history) {
-            list.push_back(entry.toJson());
-        }
-        printJson(json::Json{{"history", list}});
+        printJson(json::Json{{"history", toJsonList(history)}});
         return 0;
     }
     if (history.empty()) {
@@ -253,11 +239,7 @@ int startupCommand(Context& context) {
     if (action == "list") {
         context.args.atMost(1);
         if (context.json) {
-            auto list = json::Json::array();
-            for (const auto& item : state.startupItems()) {
-                list.push_back(toJson(item));
-            }
-            printJson(json::Json{{"startupItems", list}});
+            printJson(json::Json{{"startupItems", toJsonList(state.startupItems())}});
             return 0;
         }
         if (state.startupItems().empty()) {
@@ -310,11 +292,7 @@ int appsCommand(Context& context) {
         state.loadApplications(true);
         session.runUntil([&] { return !state.isLoadingApps(); });
         if (context.json) {
-            auto list = json::Json::array();
-            for (const auto& app : state.installedApps()) {
-                list.push_back(toJson(app));
-            }
-            printJson(json::Json{{"applications", list}});
+            printJson(json::Json{{"applications", toJsonList(state.installedApps())}});
             return 0;
         }
         if (state.installedApps().empty()) {
