@@ -131,6 +131,7 @@ class AppState : public QObject {
     // The user's login agents and how many of them are on, for the overview.
     Q_PROPERTY(int userStartupCount READ userStartupCount NOTIFY startupItemsChanged)
     Q_PROPERTY(int userStartupEnabled READ userStartupEnabled NOTIFY startupItemsChanged)
+    Q_PROPERTY(int systemStartupCount READ systemStartupCount NOTIFY startupItemsChanged)
     Q_PROPERTY(int activeRuleCount READ activeRuleCount NOTIFY settingsChanged)
     Q_PROPERTY(int ruleCount READ ruleCount CONSTANT)
 
@@ -252,6 +253,14 @@ class AppState : public QObject {
     Q_INVOKABLE void findLeftovers(const QString& appPath);
     Q_INVOKABLE void uninstallApp(const QString& appPath, const QStringList& leftoverPaths);
     Q_INVOKABLE QString formatBytes(qint64 count) const;
+    // The settings screen's edits, each saved at once as the screen saves them.
+    Q_INVOKABLE void setRetentionDays(int days);
+    Q_INVOKABLE void removeIgnorePath(const QString& path);
+    Q_INVOKABLE void setScheduleMode(const QString& mode);
+    Q_INVOKABLE void setScheduleTime(int hour, int minute);
+    Q_INVOKABLE void setScheduleWeekday(int weekday);
+    // The schedule's next slot after now, invalid when there is none.
+    Q_INVOKABLE QDateTime nextScheduledRun() const;
 
     // --- Models and value types for QML ----------------------------------------------------
     RuleModel* ruleModel() { return &ruleModel_; }
@@ -283,6 +292,9 @@ class AppState : public QObject {
     int batchCount() const { return static_cast<int>(batches().size()); }
     int userStartupCount() const;
     int userStartupEnabled() const;
+    int systemStartupCount() const {
+        return static_cast<int>(startupItems().size()) - userStartupCount();
+    }
     int activeRuleCount() const { return static_cast<int>(activeRules().size()); }
     int ruleCount() const { return static_cast<int>(rules_.size()); }
     // The junk screen's groups: for every rule group with a rule, its raw value, title,

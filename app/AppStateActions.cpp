@@ -207,6 +207,57 @@ void AppState::checkSchedule(Date now) {
 
 // --- QML entry points ------------------------------------------------------------------------
 
+void AppState::setRetentionDays(int days) {
+    updateSettings([&](AppSettings& settings) { settings.retentionDays = days; });
+    persistSettings();
+}
+
+void AppState::removeIgnorePath(const QString& path) {
+    const auto text = app::utf8(path);
+    updateSettings([&](AppSettings& settings) { std::erase(settings.ignoreList, text); });
+    persistSettings();
+}
+
+namespace {
+
+void saveSchedule(const ScanSchedule& schedule) {
+    try {
+        ScheduleStore{AppPaths::scheduleFile()}.save(schedule);
+    } catch (const std::exception&) {
+        // Ignored, as the settings screen ignores it: the in-memory schedule stands.
+    }
+}
+
+}  // namespace
+
+void AppState::setScheduleMode(const QString& mode) {
+    if (const auto value = fromRawValue<ScheduleMode>(app::utf8(mode))) {
+        auto edited = schedule_;
+        edited.mode = *value;
+        setSchedule(edited);
+        saveSchedule(edited);
+    }
+}
+
+void AppState::setScheduleTime(int hour, int minute) {
+    auto edited = schedule_;
+    edited.hour = hour;
+    edited.minute = minute;
+    setSchedule(edited);
+    saveSchedule(edited);
+}
+
+void AppState::setScheduleWeekday(int weekday) {
+    auto edited = schedule_;
+    edited.weekday = weekday;
+    setSchedule(edited);
+    saveSchedule(edited);
+}
+
+QDateTime AppState::nextScheduledRun() const {
+    return app::dateTime(schedule_.nextDue(options_.clock(), Calendar::current()));
+}
+
 void AppState::cleanAllJunk() {
     std::vector<ScanItem> items;
     if (junkResult_) {

@@ -48,6 +48,10 @@ QString IconProvider::themeName(const QString& symbol) {
         {"plus", "list-add-symbolic"},
         {"folder.badge.minus", "folder-symbolic"},
         {"sparkles", "starred-symbolic"},
+        {"clock.badge.xmark", "edit-clear-all-symbolic"},
+        {"lock.shield", "security-high-symbolic"},
+        {"gearshape.2", "emblem-system-symbolic"},
+        {"checkmark.circle", "object-select-symbolic"},
     };
     return names.value(symbol);
 }

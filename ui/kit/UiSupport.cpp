@@ -13,9 +13,15 @@
 #include <chrono>
 #include <cstdlib>
 
+#include <unicode/dtfmtsym.h>
+#include <unicode/locid.h>
+
+#include "AppPaths.h"
 #include "Date.h"
+#include "DiskMapBuilder.h"
 #include "Format.h"
 #include "PathText.h"
+#include "TreemapLayout.h"
 
 namespace kelvane::ui {
 
@@ -107,6 +113,99 @@ void UiSupport::reveal(const QString& path) const {
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+QString UiSupport::homePath() const {
+    return text(AppPaths::home());
+}
+
+int UiSupport::daysUntil(const QDateTime& date) const {
+    const auto seconds = QDateTime::currentDateTimeUtc().secsTo(date);
+    return static_cast<int>(seconds >= 0 ? seconds / 86'400 : -((-seconds) / 86'400));
+}
+
+QString UiSupport::weekdayName(int weekday) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::DateFormatSymbols symbols(icu::Locale::getDefault(), status);
+    int32_t count = 0;
+    const auto* names = symbols.getWeekdays(count);  // index 1 is Sunday
+    if (U_FAILURE(status) || weekday < 1 || weekday >= count) {
+        return QString::number(weekday);
+    }
+    std::string name;
+    names[weekday].toUTF8String(name);
+    return text(name);
+}
+
+QVariantList UiSupport::treemap(const QVariantList& sizes, double width, double height) const {
+    std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(sizes.size()));
+    for (const auto& size : sizes) {
+        values.push_back(size.toDouble());
+    }
+    QVariantList cells;
+    for (const auto& cell : treemapLayout(values, {0, 0, width, height})) {
+        const auto label = treemapLabel(cell.rect);
+        cells.append(QVariantMap{
+            {"index", static_cast<int>(cell.index)},
+            {"x", cell.rect.x},
+            {"y", cell.rect.y},
+            {"width", cell.rect.width},
+            {"height", cell.rect.height},
+            {"label", label == TreemapLabel::none   ? "none"
+                      : label == TreemapLabel::name ? "name"
+                                                    : "nameAndSize"},
+        });
+    }
+    return cells;
+}
+
+namespace {
+
+QVariantMap nodeMap(const DiskMapNode& node) {
+    QVariantList children;
+    for (const auto& child : node.children) {
+        children.append(nodeMap(child));
+    }
+    return {
+        {"path", text(node.path)},
+        {"name", text(node.name)},
+        {"size", QVariant::fromValue<qint64>(node.size)},
+        {"isDirectory", node.isDirectory},
+        {"isCapped", node.isCapped},
+        {"children", children},
+    };
+}
+
+}  // namespace
+
+int UiSupport::mapFolder(const QString& path) {
+    const int job = ++lastJob_;
+    std::stop_source stop;
+    jobs_[job] = stop;
+    walkers_.start([this, job, stop, folder = path.toStdString()] {
+        auto node = DiskMapBuilder{60}.node(folder, stop.get_token());
+        mainQueue_.post([this, job, node = std::move(node)] {
+            const auto found = jobs_.find(job);
+            if (found == jobs_.end() || found->second.stop_requested()) {
+                return;  // stopped: a late result never replaces the map
+            }
+            jobs_.erase(found);
+            emit folderMapped(job, node ? QVariant(nodeMap(*node)) : QVariant());
+        });
+    });
+    return job;
+}
+
+void UiSupport::stopMapping(int job) {
+    if (const auto found = jobs_.find(job); found != jobs_.end()) {
+        found->second.request_stop();
+        jobs_.erase(found);
+    }
+}
+
+QString UiSupport::standardizedPath(const QString& path) const {
+    return text(path::standardize(path.toStdString()));
 }
 
 }  // namespace kelvane::ui

@@ -7,6 +7,13 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QVariant>
+
+#include <map>
+#include <memory>
+#include <stop_token>
+
+#include "BackgroundWork.h"
 
 namespace kelvane::ui {
 
@@ -15,6 +22,7 @@ class UiSupport : public QObject {
     Q_PROPERTY(bool dark READ dark WRITE setDark NOTIFY darkChanged)
     Q_PROPERTY(QColor accent READ accent CONSTANT)
     Q_PROPERTY(QDateTime now READ now NOTIFY nowChanged)
+    Q_PROPERTY(QString homePath READ homePath CONSTANT)
 
   public:
     explicit UiSupport(QObject* parent = nullptr);
@@ -39,14 +47,36 @@ class UiSupport : public QObject {
     Q_INVOKABLE QString lastComponent(const QString& path) const;
     // Shows the file in the file manager, or opens its folder when no file manager answers.
     Q_INVOKABLE void reveal(const QString& path) const;
+    QString homePath() const;
+    // Whole days from now until `date`, negative when it has passed.
+    Q_INVOKABLE int daysUntil(const QDateTime& date) const;
+    // The calendar's name of weekday 1 (Sunday) … 7.
+    Q_INVOKABLE QString weekdayName(int weekday) const;
+    // The treemap of `sizes` in a width × height area: one { index, x, y, width, height,
+    // label } per tile, label being "none", "name" or "nameAndSize".
+    Q_INVOKABLE QVariantList treemap(const QVariantList& sizes, double width, double height) const;
+    // Builds one disk-map level of `path` in the background (60 children at most); answers
+    // through folderMapped with the job's number. A stopped job answers nothing.
+    Q_INVOKABLE int mapFolder(const QString& path);
+    Q_INVOKABLE void stopMapping(int job);
+    // "." and ".." resolved, links kept.
+    Q_INVOKABLE QString standardizedPath(const QString& path) const;
 
   signals:
     void darkChanged();
     void nowChanged();
+    // `node` is { path, name, size, isDirectory, isCapped, children: [...] }, or null when
+    // the path is not a folder.
+    void folderMapped(int job, const QVariant& node);
 
   private:
     bool dark_;
     QDateTime now_;
+    int lastJob_ = 0;
+    std::map<int, std::stop_source> jobs_;
+    app::MainThreadQueue mainQueue_;
+    // Last, so it goes first and waits for its walks.
+    app::WorkerPool walkers_{2};
 };
 
 }  // namespace kelvane::ui

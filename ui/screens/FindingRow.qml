@@ -27,7 +27,7 @@ Item {
         ColumnLayout {
             spacing: 1
             Layout.fillWidth: true
-            Text { text: row.title; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.Medium }
+            Text { text: row.title; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.Medium; Layout.fillWidth: true }
             Text { text: row.detail; color: AppPalette.tertiary; font.pixelSize: 13; elide: Text.ElideRight; Layout.fillWidth: true }
         }
         Text { text: row.value; color: row.valueColor; font.pixelSize: 15; font.weight: Font.Medium }

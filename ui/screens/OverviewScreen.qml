@@ -289,7 +289,7 @@ ColumnLayout {
             ColumnLayout {
                 spacing: 3
                 Layout.fillWidth: true
-                Text { text: "Nothing is deleted straight away"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold }
+                Text { text: "Nothing is deleted straight away"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold; Layout.fillWidth: true }
                 Text {
                     text: "Cleaned items move to a private quarantine for " + App.settings.retentionDays + " days. Restore any of them from the Quarantine screen. Personal folders and synced drives are never offered."
                     color: AppPalette.secondary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true

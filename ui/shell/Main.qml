@@ -134,8 +134,13 @@ ApplicationWindow {
         }
     }
 
-    readonly property var screens: ({ overview: overviewScreen, junk: junkScreen })
+    readonly property var screens: ({ overview: overviewScreen, junk: junkScreen, diskMap: diskMapScreen,
+        startup: startupScreen, quarantine: quarantineScreen, settings: settingsScreen })
     Component { id: overviewScreen; OverviewScreen {} }
     Component { id: junkScreen; JunkScreen {} }
+    Component { id: diskMapScreen; DiskMapScreen {} }
+    Component { id: startupScreen; StartupScreen {} }
+    Component { id: quarantineScreen; QuarantineScreen {} }
+    Component { id: settingsScreen; SettingsScreen {} }
     Component { id: placeholder; PendingScreen { section: App.section; title: window.titles[App.section] } }
 }

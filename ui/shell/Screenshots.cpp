@@ -6,6 +6,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
+#include <QVariantMap>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -87,6 +88,23 @@ void prepareHome() {
     std::filesystem::copy_file(home / "Downloads/photo-a.jpg", home / "Downloads/photo-a copy.jpg");
     allocateFile(home / "Downloads/disk-image.iso", 180LL * 1024 * 1024);
     allocateFile(home / "Downloads/lecture.mkv", 130LL * 1024 * 1024);
+    // Login items: two of the user's, one of them switched off, and a machine-wide one is
+    // not possible here (that folder belongs to the system).
+    const auto agent = [](const std::filesystem::path& path, const std::string& label,
+                          const std::string& program) {
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<plist version=\"1.0\"><dict><key>Label</key><string>"
+                            << label << "</string><key>Program</key><string>" << program
+                            << "</string><key>RunAtLoad</key><true/></dict></plist>\n";
+    };
+    agent(home / "Library/LaunchAgents/org.example.sync.plist", "org.example.sync",
+          "/opt/sync/bin/sync-agent");
+    agent(home / "Library/LaunchAgents/com.example.updater.plist", "com.example.updater",
+          (home / ".local/bin/updater").string());
+    agent(
+        home / "Library/Application Support/Kelvane/Disabled Launch Agents/net.example.chat.plist",
+        "net.example.chat", "/usr/bin/chat-helper");
     for (int i = 0; i < 600; ++i) {
         writeFile(home / "Projects/site/assets" / ("f" + std::to_string(i)), 100, 1);
     }
@@ -193,8 +211,65 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
     shots->push_back({[&state] {
                           state.cancelScan();
                           holding = false;
+                          state.setScanMode(ScanMode::quick);
                       },
                       {}});
+    both(show(AppSection::diskMap), "diskMap", "");
+    both(show(AppSection::startup), "startup", "");
+    both(show(AppSection::quarantine), "quarantine", "");
+    shots->push_back({[&state] { state.cleanAllJunk(); }, {}});
+    shots->push_back({[] {}, {}});
+    both(show(AppSection::quarantine), "quarantine", "batch");
+    both(
+        [&state, &window] {
+            state.setSection(AppSection::quarantine);
+            QTimer::singleShot(0, [&state, &window] {
+                if (auto* quarantine = screen(window, "quarantineScreen");
+                    quarantine && !state.batches().empty()) {
+                    QVariantMap open;
+                    open.insert(QString::fromStdString(state.batches().front().id), true);
+                    quarantine->setProperty("expanded", open);
+                }
+            });
+        },
+        "quarantine", "expanded");
+    both(
+        [&state, &window] {
+            state.setSection(AppSection::quarantine);
+            QTimer::singleShot(0, [&state, &window] {
+                if (auto* quarantine = screen(window, "quarantineScreen");
+                    quarantine && !state.batches().empty()) {
+                    const auto& batch = state.batches().front();
+                    quarantine->setProperty(
+                        "pendingDelete",
+                        QVariantMap{
+                            {"batchID", QString::fromStdString(batch.id)},
+                            {"remainingCount", static_cast<int>(batch.remainingItems().size())},
+                            {"remainingBytes",
+                             QVariant::fromValue<qint64>(batch.remainingBytes())}});
+                }
+            });
+        },
+        "quarantine", "alert");
+    shots->push_back({[&state] {
+                          state.setScheduleMode("weekly");
+                          state.setScheduleTime(9, 30);
+                          state.addIgnore(std::string(std::getenv("HOME")) + "/Projects");
+                      },
+                      {}});
+    both(show(AppSection::settings), "settings", "");
+    for (const char* tab : {"safety", "about"}) {
+        both(
+            [&state, &window, tab] {
+                state.setSection(AppSection::settings);
+                QTimer::singleShot(0, [&window, tab] {
+                    if (auto* settings = screen(window, "settingsScreen")) {
+                        settings->setProperty("tab", tab);
+                    }
+                });
+            },
+            "settings", tab);
+    }
 
     auto next = std::make_shared<std::function<void(std::size_t)>>();
     *next = [shots, next, &window, outDir](std::size_t index) {
