@@ -670,6 +670,56 @@ QVariantList AppState::junkGroups() const {
     return groups;
 }
 
+namespace {
+
+QVariantList itemList(const std::vector<ScanItem>& items) {
+    QVariantList list;
+    for (const auto& item : items) {
+        auto map = itemMap(item);
+        map.insert("parentPath", text(item.parentPath()));
+        list.append(map);
+    }
+    return list;
+}
+
+}  // namespace
+
+QVariantList AppState::largeFileList() const {
+    return largeScan_ ? itemList(largeScan_->items) : QVariantList{};
+}
+
+QVariantList AppState::installedAppList() const {
+    QVariantList list;
+    for (const auto& app : installedApps()) {
+        list.append(QVariantMap{
+            {"path", text(app.path)},
+            {"bundleID", text(app.bundleID)},
+            {"name", text(app.name)},
+            {"version", text(app.version)},
+            {"size", QVariant::fromValue<qint64>(app.size)},
+            {"modified", dateVariant(app.modified)},
+            {"lastOpened", app::dateTime(app.lastOpened)},
+        });
+    }
+    return list;
+}
+
+QVariantList AppState::duplicateGroupList() const {
+    QVariantList groups;
+    if (duplicateScan_) {
+        for (const auto& group : duplicateScan_->groups) {
+            groups.append(QVariantMap{
+                {"id", text(group.id)},
+                {"hash", text(group.hash)},
+                {"size", QVariant::fromValue<qint64>(group.size)},
+                {"reclaimableBytes", QVariant::fromValue<qint64>(group.reclaimableBytes())},
+                {"files", itemList(group.files)},
+            });
+        }
+    }
+    return groups;
+}
+
 QString AppState::formatBytes(qint64 count) const {
     return text(Format::bytes(count));
 }

@@ -259,6 +259,11 @@ class AppState : public QObject {
     Q_INVOKABLE void setScheduleMode(const QString& mode);
     Q_INVOKABLE void setScheduleTime(int hour, int minute);
     Q_INVOKABLE void setScheduleWeekday(int weekday);
+    // The large files and duplicates screens' folder and size choices, kept in the settings.
+    Q_INVOKABLE void chooseLargeRoot(const QString& path);
+    Q_INVOKABLE void chooseLargeMinMB(int megabytes);
+    Q_INVOKABLE void chooseDuplicateRoot(const QString& path);
+    Q_INVOKABLE void chooseDuplicateMinMB(int megabytes);
     // The schedule's next slot after now, invalid when there is none.
     Q_INVOKABLE QDateTime nextScheduledRun() const;
 
@@ -301,6 +306,12 @@ class AppState : public QObject {
     // summary, bytes, item count, its rules (with their switch, result bytes, error) and its
     // items, rule after rule.
     Q_INVOKABLE QVariantList junkGroups() const;
+    // The last large file result's items and the last duplicate result's groups ({ id, hash,
+    // size, reclaimableBytes, files }), in their result order; empty without a result.
+    Q_INVOKABLE QVariantList largeFileList() const;
+    Q_INVOKABLE QVariantList duplicateGroupList() const;
+    // The installed applications, as the list model's rows.
+    Q_INVOKABLE QVariantList installedAppList() const;
 
   signals:
     void settingsChanged();

@@ -254,6 +254,30 @@ void AppState::setScheduleWeekday(int weekday) {
     saveSchedule(edited);
 }
 
+void AppState::chooseLargeRoot(const QString& path) {
+    setLargeRoot(app::utf8(path));
+    updateSettings([&](AppSettings& settings) { settings.largeFileRoot = largeRoot_; });
+    persistSettings();
+}
+
+void AppState::chooseLargeMinMB(int megabytes) {
+    setLargeMinMB(megabytes);
+    updateSettings([&](AppSettings& settings) { settings.minLargeFileMB = megabytes; });
+    persistSettings();
+}
+
+void AppState::chooseDuplicateRoot(const QString& path) {
+    setDuplicateRoot(app::utf8(path));
+    updateSettings([&](AppSettings& settings) { settings.duplicateRoot = duplicateRoot_; });
+    persistSettings();
+}
+
+void AppState::chooseDuplicateMinMB(int megabytes) {
+    setDuplicateMinMB(megabytes);
+    updateSettings([&](AppSettings& settings) { settings.minDuplicateMB = megabytes; });
+    persistSettings();
+}
+
 QDateTime AppState::nextScheduledRun() const {
     return app::dateTime(schedule_.nextDue(options_.clock(), Calendar::current()));
 }
@@ -332,6 +356,7 @@ void AppState::findLeftovers(const QString& appPath) {
                 list.append(QVariantMap{
                     {"path", app::text(item.path)},
                     {"name", app::text(item.name())},
+                    {"parentPath", app::text(item.parentPath())},
                     {"size", QVariant::fromValue<qint64>(item.size)},
                     {"kind", app::text(std::string(rawValue(item.kind)))},
                 });

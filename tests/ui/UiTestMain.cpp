@@ -62,6 +62,18 @@ class Setup : public QObject {
         }
         writeFile(home_ / ".local/state/app/run.log", 70'000, 20);
         writeFile(home_ / "Downloads/tool_1.0_amd64.deb", 9000, 40);
+        writeFile(home_ / "Downloads/film.mkv", 3'000'000, 2);
+        writeFile(home_ / "Downloads/talk.webm", 2'000'000, 2);
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+            writeFile(home_ / "Media" / name, 1'500'000, 1);
+        }
+        // An application with a cache left behind.
+        writeFile(home_ / "Applications/Notes Pro.app/Contents/MacOS/Notes Pro", 50'000, 5);
+        std::ofstream(home_ / "Applications/Notes Pro.app/Contents/Info.plist")
+            << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+               "<key>CFBundleIdentifier</key><string>org.example.notespro</string>"
+               "<key>CFBundleName</key><string>Notes Pro</string>"
+               "<key>CFBundleExecutable</key><string>Notes Pro</string></dict></plist>";
 
         kelvane::ControllerOptions options;
         options.progressProbe = [](std::string_view) {
@@ -82,6 +94,8 @@ class Setup : public QObject {
             "icon", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::appIcon));
         engine->addImageProvider(
             "symbol", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::symbol));
+        engine->addImageProvider(
+            "file", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::file));
         engine->addImportPath("qrc:/qt/qml");
     }
 

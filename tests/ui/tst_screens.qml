@@ -13,6 +13,10 @@ Item {
     Component { id: settingsComponent; SettingsScreen { width: 880 } }
     Component { id: startupComponent; StartupScreen { width: 880 } }
     Component { id: diskMapComponent; DiskMapScreen { width: 880 } }
+    Component { id: largeComponent; LargeFilesScreen { width: 880 } }
+    Component { id: duplicatesComponent; DuplicatesScreen { width: 880 } }
+    Component { id: uninstallComponent; UninstallScreen { width: 880 } }
+    Component { id: uninstallSheetComponent; UninstallSheet {} }
 
     function find(item, name) {
         if (!item)
@@ -62,10 +66,11 @@ Item {
         }
 
         function test_quarantineAfterACleanAndTheDeleteAlert() {
+            const before = App.batchCount
             App.startScan(false)
             tryVerify(() => !App.isScanning && App.junkResult.present, 20000)
             App.cleanAllJunk()
-            tryVerify(() => App.batchCount === 1, 20000)
+            tryVerify(() => App.batchCount === before + 1, 20000)
             const screen = createTemporaryObject(quarantineComponent, root)
             const shown = texts(screen, [])
             verify(shown.indexOf("Junk clean") >= 0)
@@ -106,6 +111,80 @@ Item {
             compare(find(screen, "enabledTile").value, "0")
             compare(find(screen, "enabledTile").detail, "of 0 login items")
             verify(texts(screen, []).indexOf("No login items") >= 0)
+        }
+
+        function test_largeFilesSelectionFollowsTheResult() {
+            const screen = createTemporaryObject(largeComponent, root)
+            compare(find(screen, "largeFooter").text, "No files selected")
+            App.largeRoot = Ui.homePath + "/Downloads"
+            App.chooseLargeMinMB(1)
+            App.startLargeScan()
+            tryVerify(() => !App.isScanningLarge && App.largeScan.present, 20000)
+            compare(screen.items.length, 2)
+            compare(find(screen, "largeCountLine").text, "2 items over 1 MB")
+            verify(!find(screen, "largeMoveButton").enabled)
+            screen.toggle(screen.items[0].path, true)
+            compare(find(screen, "largeFooter").text, "1 item selected, " + Ui.bytes(screen.items[0].size))
+            compare(find(screen, "largeCaption").text, Ui.bytes(screen.items[0].size) + " of " + Ui.bytes(screen.total) + " selected.")
+            verify(find(screen, "largeMoveButton").enabled)
+            App.chooseLargeMinMB(1024)  // the header names the new limit at once
+            compare(find(screen, "largeCountLine").text, "2 items over 1024 MB")
+            // A clean that moves the ticked file changes the count, so the ticks are pruned.
+            App.cleanPaths([screen.items[0].path], "Large files")
+            tryVerify(() => screen.items.length === 1, 20000)
+            compare(Object.keys(screen.selected).length, 0)
+            compare(find(screen, "largeFooter").text, "No files selected")
+            App.chooseLargeMinMB(100)
+        }
+
+        function test_duplicateKeepersAndSelectAll() {
+            const screen = createTemporaryObject(duplicatesComponent, root)
+            App.chooseDuplicateRoot(Ui.homePath + "/Media")
+            App.chooseDuplicateMinMB(1)
+            App.startDuplicateScan()
+            tryVerify(() => !App.isScanningDuplicates && App.duplicateScan.present, 20000)
+            compare(screen.groups.length, 1)
+            const group = screen.groups[0]
+            compare(group.files.length, 3)
+            compare(screen.keeper(group), group.files[0].path)
+            screen.selectAllExtraCopies()
+            compare(screen.selectedItems.length, 2)
+            verify(screen.selected[group.files[0].path] !== true)
+            // Keeping the second copy unticks it; the old keeper stays unticked.
+            screen.keep(group, group.files[1].path)
+            compare(screen.keeper(group), group.files[1].path)
+            verify(screen.selected[group.files[1].path] !== true)
+            compare(screen.selectedItems.length, 1)
+            // Removing the group resets keepers and ticks.
+            App.cleanPaths([group.files[0].path, group.files[2].path], "Duplicates")
+            tryVerify(() => screen.groups.length === 0, 20000)
+            compare(Object.keys(screen.selected).length, 0)
+            compare(Object.keys(screen.keepers).length, 0)
+        }
+
+        function test_uninstallSearchAndSheet() {
+            const screen = createTemporaryObject(uninstallComponent, root)
+            tryVerify(() => !App.isLoadingApps && screen.apps.length === 1, 20000)
+            screen.search = "   "
+            compare(screen.filtered.length, 1)
+            screen.search = "nothing like it"
+            compare(screen.filtered.length, 0)
+            compare(find(screen, "appCount").text, "0 of 1")
+            verify(texts(screen, []).indexOf("No application matches “nothing like it”.") >= 0)
+            screen.search = "NOTES"
+            compare(screen.filtered.length, 1)
+
+            const app = screen.apps[0]
+            const sheet = createTemporaryObject(uninstallSheetComponent, root, { app: app,
+                leftovers: [{ path: "/x/a", name: "a", parentPath: "/x", size: 1000 },
+                            { path: "/x/b", name: "b", parentPath: "/x", size: 3000 }] })
+            sheet.open()
+            tryCompare(sheet, "opened", true)
+            compare(sheet.chosen.length, 2)  // every leftover starts ticked
+            verify(!find(sheet.contentItem, "confirmUninstall").enabled)
+            sheet.selected = {}
+            compare(find(sheet.contentItem, "uninstallSummary").text, Ui.bytes(app.size) + " app · 0 KB leftovers")
+            sheet.close()
         }
 
         function test_diskMapMapsHomeOnFirstView() {

@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const auto& name : kelvane::ui::iconNames()) {
-        // 96 pixels: sharp at the largest size shown (72 points) on a 1.25× screen.
-        if (!kelvane::ui::drawIcon(name, 96).save(out.filePath(name + ".png"))) {
+        // 192 pixels: sharp at the largest size shown (72 points) on a 2× screen.
+        if (!kelvane::ui::drawIcon(name, 192).save(out.filePath(name + ".png"))) {
             std::fprintf(stderr, "kelvane-make-icons: cannot write %s.png\n", qPrintable(name));
             return 1;
         }

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Window
 
 // One of the twenty icons, tinted; an unknown or missing icon shows nothing but keeps its frame.
 Item {
@@ -13,7 +14,9 @@ Item {
         anchors.fill: parent
         visible: AppIcons.names.indexOf(parent.icon) >= 0
         source: visible ? "image://icon/" + parent.icon + "/" + AppIcons.tint(parent.icon) : ""
-        sourceSize: Qt.size(Math.ceil(parent.size * 2), Math.ceil(parent.size * 2))
+        // Drawn at the size shown (times the screen's scale), so no texture filtering roughens
+        // the strokes.
+        sourceSize: Qt.size(Math.ceil(parent.size * Screen.devicePixelRatio), Math.ceil(parent.size * Screen.devicePixelRatio))
         smooth: true
     }
 }

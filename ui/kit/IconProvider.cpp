@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QHash>
 #include <QIcon>
+#include <QMimeDatabase>
 #include <QPainter>
 
 namespace kelvane::ui {
@@ -10,8 +11,9 @@ namespace kelvane::ui {
 namespace {
 
 QImage tinted(const QImage& shape, const QColor& colour, const QSize& size) {
-    QImage image = shape.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Premultiplied before scaling: scaling straight alpha speckles the edges.
+    QImage image = shape.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                       .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(image.rect(), colour);
@@ -52,11 +54,30 @@ QString IconProvider::themeName(const QString& symbol) {
         {"lock.shield", "security-high-symbolic"},
         {"gearshape.2", "emblem-system-symbolic"},
         {"checkmark.circle", "object-select-symbolic"},
+        {"checkmark", "object-select-symbolic"},
+        {"doc.on.doc", "edit-copy-symbolic"},
+        {"xmark.circle.fill", "edit-clear-symbolic"},
+        {"trash.slash", "user-trash-symbolic"},
+        {"exclamationmark.triangle", "dialog-warning-symbolic"},
     };
     return names.value(symbol);
 }
 
 QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize) {
+    if (source_ == Source::file) {
+        const QSize wanted =
+            requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(48, 48);
+        if (size != nullptr) {
+            *size = wanted;
+        }
+        const auto type = QMimeDatabase().mimeTypeForFile(id);
+        auto icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+        if (icon.isNull()) {
+            icon = QIcon::fromTheme("application-x-executable");
+        }
+        return icon.pixmap(wanted).toImage().scaled(wanted, Qt::KeepAspectRatio,
+                                                    Qt::SmoothTransformation);
+    }
     const auto slash = id.lastIndexOf('/');
     const QString name = slash < 0 ? id : id.left(slash);
     const QColor colour(slash < 0 ? QString("#000000") : id.mid(slash + 1));

@@ -3,6 +3,7 @@
 // Icons for QML as images tinted in their colour:
 //   image://icon/Home/#2f6fed      — one of Kelvane's twenty template icons
 //   image://symbol/folder/#6b7684  — a design symbol, from the desktop's icon theme
+//   image://file/<path>            — the file manager's icon for the file's type (untinted)
 // A missing icon is a transparent image of the asked size, so layouts keep their frames.
 
 #include <QQuickImageProvider>
@@ -11,7 +12,7 @@ namespace kelvane::ui {
 
 class IconProvider : public QQuickImageProvider {
   public:
-    enum class Source { appIcon, symbol };
+    enum class Source { appIcon, symbol, file };
     explicit IconProvider(Source source);
     QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
 

@@ -22,6 +22,7 @@
 #include "Format.h"
 #include "PathText.h"
 #include "TreemapLayout.h"
+#include "platform/RunningProcesses.h"
 
 namespace kelvane::ui {
 
@@ -202,6 +203,10 @@ void UiSupport::stopMapping(int job) {
         found->second.request_stop();
         jobs_.erase(found);
     }
+}
+
+bool UiSupport::isRunning(const QString& bundlePath) const {
+    return !platform::processesInside(bundlePath.toStdString()).empty();
 }
 
 QString UiSupport::standardizedPath(const QString& path) const {

@@ -59,6 +59,8 @@ class UiSupport : public QObject {
     // through folderMapped with the job's number. A stopped job answers nothing.
     Q_INVOKABLE int mapFolder(const QString& path);
     Q_INVOKABLE void stopMapping(int job);
+    // A program of the application bundle is running.
+    Q_INVOKABLE bool isRunning(const QString& bundlePath) const;
     // "." and ".." resolved, links kept.
     Q_INVOKABLE QString standardizedPath(const QString& path) const;
 

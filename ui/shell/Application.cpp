@@ -63,6 +63,8 @@ int runApplication(int argc, char** argv) {
         "icon", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::appIcon));
     engine.addImageProvider(
         "symbol", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::symbol));
+    engine.addImageProvider("file",
+                            new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::file));
     engine.addImportPath("qrc:/qt/qml");
     engine.load(QUrl("qrc:/qt/qml/Kelvane/shell/Main.qml"));
     auto* window = engine.rootObjects().isEmpty()

@@ -115,7 +115,7 @@ ApplicationWindow {
                         x: Math.max(30, (parent.width - width) / 2)
                         y: 38
                         width: Math.min(880, parent.width - 60)
-                        sourceComponent: screens[App.section] || placeholder
+                        sourceComponent: screens[App.section] || overviewScreen
                         onLoaded: { fade.restart(); scroller.contentY = 0 }
                         NumberAnimation { id: fade; target: page.item; property: "opacity"; from: 0; to: 1; duration: 160; easing.type: Easing.OutQuad }
                     }
@@ -134,13 +134,16 @@ ApplicationWindow {
         }
     }
 
-    readonly property var screens: ({ overview: overviewScreen, junk: junkScreen, diskMap: diskMapScreen,
-        startup: startupScreen, quarantine: quarantineScreen, settings: settingsScreen })
+    readonly property var screens: ({ overview: overviewScreen, junk: junkScreen, largeFiles: largeFilesScreen,
+        duplicates: duplicatesScreen, diskMap: diskMapScreen,
+        startup: startupScreen, uninstall: uninstallScreen, quarantine: quarantineScreen, settings: settingsScreen })
     Component { id: overviewScreen; OverviewScreen {} }
     Component { id: junkScreen; JunkScreen {} }
     Component { id: diskMapScreen; DiskMapScreen {} }
+    Component { id: largeFilesScreen; LargeFilesScreen {} }
+    Component { id: duplicatesScreen; DuplicatesScreen {} }
+    Component { id: uninstallScreen; UninstallScreen {} }
     Component { id: startupScreen; StartupScreen {} }
     Component { id: quarantineScreen; QuarantineScreen {} }
     Component { id: settingsScreen; SettingsScreen {} }
-    Component { id: placeholder; PendingScreen { section: App.section; title: window.titles[App.section] } }
 }

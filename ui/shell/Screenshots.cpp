@@ -105,6 +105,18 @@ void prepareHome() {
     agent(
         home / "Library/Application Support/Kelvane/Disabled Launch Agents/net.example.chat.plist",
         "net.example.chat", "/usr/bin/chat-helper");
+    // An application with leftovers.
+    const auto bundle = home / "Applications/Notes Pro.app";
+    writeFile(bundle / "Contents/MacOS/Notes Pro", 3'200'000, 30);
+    std::filesystem::create_directories(bundle / "Contents");
+    std::ofstream(bundle / "Contents/Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>CFBundleIdentifier</key><string>org.example.notespro</string>"
+           "<key>CFBundleName</key><string>Notes Pro</string>"
+           "<key>CFBundleShortVersionString</key><string>4.2</string>"
+           "<key>CFBundleExecutable</key><string>Notes Pro</string></dict></plist>\n";
+    writeFile(home / "Library/Caches/org.example.notespro/cache.db", 900'000, 3);
+    writeFile(home / "Library/Preferences/org.example.notespro.plist", 4'000, 3);
     for (int i = 0; i < 600; ++i) {
         writeFile(home / "Projects/site/assets" / ("f" + std::to_string(i)), 100, 1);
     }
@@ -156,6 +168,8 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
 
     both(show(AppSection::overview), "overview", "");
     both(show(AppSection::junk), "junk", "");
+    both(show(AppSection::largeFiles), "largeFiles", "");
+    both(show(AppSection::duplicates), "duplicates", "");
     shots->push_back({[&state] {
                           holding = true;
                           reports = 0;
@@ -214,6 +228,48 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
                           state.setScanMode(ScanMode::quick);
                       },
                       {}});
+    both(show(AppSection::largeFiles), "largeFiles", "results");
+    both(show(AppSection::duplicates), "duplicates", "results");
+    both(
+        [&state, &window] {
+            state.setSection(AppSection::duplicates);
+            QTimer::singleShot(0, [&window] {
+                if (auto* duplicates = screen(window, "duplicatesScreen")) {
+                    QMetaObject::invokeMethod(duplicates, "selectAllExtraCopies");
+                }
+            });
+        },
+        "duplicates", "selected");
+    both(show(AppSection::uninstall), "uninstall", "");
+    both(
+        [&state, &window] {
+            state.setSection(AppSection::uninstall);
+            QTimer::singleShot(300, [&state, &window] {
+                if (auto* uninstall = screen(window, "uninstallScreen");
+                    uninstall && !state.installedApps().empty()) {
+                    QMetaObject::invokeMethod(
+                        uninstall, "selectApp",
+                        Q_ARG(QVariant,
+                              QString::fromStdString(state.installedApps().front().path)));
+                }
+            });
+        },
+        "uninstall", "selected");
+    both(
+        [&state, &window] {
+            state.setSection(AppSection::uninstall);
+            QTimer::singleShot(300, [&state, &window] {
+                if (auto* uninstall = screen(window, "uninstallScreen");
+                    uninstall && !state.installedApps().empty()) {
+                    const auto path =
+                        QVariant(QString::fromStdString(state.installedApps().front().path));
+                    QMetaObject::invokeMethod(uninstall, "selectApp", Q_ARG(QVariant, path));
+                    QMetaObject::invokeMethod(uninstall, "prepare",
+                                              Q_ARG(QVariant, uninstall->property("selected")));
+                }
+            });
+        },
+        "uninstall", "sheet");
     both(show(AppSection::diskMap), "diskMap", "");
     both(show(AppSection::startup), "startup", "");
     both(show(AppSection::quarantine), "quarantine", "");
