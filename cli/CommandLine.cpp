@@ -4,7 +4,7 @@
 
 namespace kelvane::cli {
 
-Arguments Arguments::parse(const std::vector<std::string>& words, const OptionSpec& spec) {
+Arguments Arguments::parse(const std::vector<std::string>& words, const OptionSpec& known) {
     Arguments args;
     bool onlyWords = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -23,9 +23,9 @@ Arguments Arguments::parse(const std::vector<std::string>& words, const OptionSp
             name = word.substr(0, eq);
             inlineValue = word.substr(eq + 1);
         }
-        if (spec.flags.contains(name) && !inlineValue) {
+        if (known.flags.contains(name) && !inlineValue) {
             args.flags_.insert(name);
-        } else if (spec.valued.contains(name)) {
+        } else if (known.valued.contains(name)) {
             if (inlineValue) {
                 args.values_[name].push_back(*inlineValue);
             } else if (i + 1 < words.size()) {

@@ -27,7 +27,7 @@ struct OptionSpec {
 class Arguments {
   public:
     // `words` are the command's arguments after its name. Throws UsageError.
-    static Arguments parse(const std::vector<std::string>& words, const OptionSpec& spec);
+    static Arguments parse(const std::vector<std::string>& words, const OptionSpec& known);
 
     const std::vector<std::string>& positional() const { return positional_; }
     bool flag(const std::string& name) const { return flags_.contains(name); }
