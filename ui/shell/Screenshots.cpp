@@ -165,6 +165,18 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
     const auto show = [&state](AppSection section) {
         return [&state, section] { state.setSection(section); };
     };
+    // Shows the section, then, once its screen exists (after `delay` ms), acts on it.
+    const auto showThen = [&state, &window](AppSection section, const char* name, int delay,
+                                            std::function<void(QObject&)> act) {
+        return [&state, &window, section, name, delay, act] {
+            state.setSection(section);
+            QTimer::singleShot(delay, [&window, name, act] {
+                if (auto* found = screen(window, name)) {
+                    act(*found);
+                }
+            });
+        };
+    };
 
     both(show(AppSection::overview), "overview", "");
     both(show(AppSection::junk), "junk", "");
@@ -187,32 +199,20 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
     shots->push_back({[] {}, {}});  // the scans finish meanwhile
     both(show(AppSection::overview), "overview", "results");
     both(show(AppSection::junk), "junk", "results");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::junk);
-            QTimer::singleShot(0, [&window] {
-                if (auto* junk = screen(window, "junkScreen")) {
-                    junk->setProperty("expandedGroup", "system");
-                }
-                // Down to the unfolded list.
-                QTimer::singleShot(200, [&window] {
-                    if (auto* scroller = screen(window, "pageScroller")) {
-                        scroller->setProperty("contentY", 640);
-                    }
-                });
-            });
-        },
-        "junk", "expanded");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::junk);
-            QTimer::singleShot(0, [&window] {
-                if (auto* junk = screen(window, "junkScreen")) {
-                    junk->setProperty("showConfirm", true);
-                }
-            });
-        },
-        "junk", "sheet");
+    both(showThen(AppSection::junk, "junkScreen", 0,
+                  [&window](QObject& junk) {
+                      junk.setProperty("expandedGroup", "system");
+                      // Down to the unfolded list.
+                      QTimer::singleShot(200, [&window] {
+                          if (auto* scroller = screen(window, "pageScroller")) {
+                              scroller->setProperty("contentY", 640);
+                          }
+                      });
+                  }),
+         "junk", "expanded");
+    both(showThen(AppSection::junk, "junkScreen", 0,
+                  [](QObject& junk) { junk.setProperty("showConfirm", true); }),
+         "junk", "sheet");
     shots->push_back({[&state] {
                           holding = true;
                           reports = 0;
@@ -230,83 +230,62 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
                       {}});
     both(show(AppSection::largeFiles), "largeFiles", "results");
     both(show(AppSection::duplicates), "duplicates", "results");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::duplicates);
-            QTimer::singleShot(0, [&window] {
-                if (auto* duplicates = screen(window, "duplicatesScreen")) {
-                    QMetaObject::invokeMethod(duplicates, "selectAllExtraCopies");
-                }
-            });
-        },
-        "duplicates", "selected");
+    both(showThen(AppSection::duplicates, "duplicatesScreen", 0,
+                  [](QObject& duplicates) {
+                      QMetaObject::invokeMethod(&duplicates, "selectAllExtraCopies");
+                  }),
+         "duplicates", "selected");
+    const auto firstApp = [&state] {
+        return QVariant(state.installedApps().empty()
+                            ? QString()
+                            : QString::fromStdString(state.installedApps().front().path));
+    };
     both(show(AppSection::uninstall), "uninstall", "");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::uninstall);
-            QTimer::singleShot(300, [&state, &window] {
-                if (auto* uninstall = screen(window, "uninstallScreen");
-                    uninstall && !state.installedApps().empty()) {
-                    QMetaObject::invokeMethod(
-                        uninstall, "selectApp",
-                        Q_ARG(QVariant,
-                              QString::fromStdString(state.installedApps().front().path)));
-                }
-            });
-        },
-        "uninstall", "selected");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::uninstall);
-            QTimer::singleShot(300, [&state, &window] {
-                if (auto* uninstall = screen(window, "uninstallScreen");
-                    uninstall && !state.installedApps().empty()) {
-                    const auto path =
-                        QVariant(QString::fromStdString(state.installedApps().front().path));
-                    QMetaObject::invokeMethod(uninstall, "selectApp", Q_ARG(QVariant, path));
-                    QMetaObject::invokeMethod(uninstall, "prepare",
-                                              Q_ARG(QVariant, uninstall->property("selected")));
-                }
-            });
-        },
-        "uninstall", "sheet");
+    both(showThen(AppSection::uninstall, "uninstallScreen", 300,
+                  [firstApp](QObject& uninstall) {
+                      QMetaObject::invokeMethod(&uninstall, "selectApp",
+                                                Q_ARG(QVariant, firstApp()));
+                  }),
+         "uninstall", "selected");
+    both(showThen(AppSection::uninstall, "uninstallScreen", 300,
+                  [firstApp](QObject& uninstall) {
+                      QMetaObject::invokeMethod(&uninstall, "selectApp",
+                                                Q_ARG(QVariant, firstApp()));
+                      QMetaObject::invokeMethod(&uninstall, "prepare",
+                                                Q_ARG(QVariant, uninstall.property("selected")));
+                  }),
+         "uninstall", "sheet");
     both(show(AppSection::diskMap), "diskMap", "");
     both(show(AppSection::startup), "startup", "");
     both(show(AppSection::quarantine), "quarantine", "");
     shots->push_back({[&state] { state.cleanAllJunk(); }, {}});
     shots->push_back({[] {}, {}});
     both(show(AppSection::quarantine), "quarantine", "batch");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::quarantine);
-            QTimer::singleShot(0, [&state, &window] {
-                if (auto* quarantine = screen(window, "quarantineScreen");
-                    quarantine && !state.batches().empty()) {
-                    QVariantMap open;
-                    open.insert(QString::fromStdString(state.batches().front().id), true);
-                    quarantine->setProperty("expanded", open);
-                }
-            });
-        },
-        "quarantine", "expanded");
-    both(
-        [&state, &window] {
-            state.setSection(AppSection::quarantine);
-            QTimer::singleShot(0, [&state, &window] {
-                if (auto* quarantine = screen(window, "quarantineScreen");
-                    quarantine && !state.batches().empty()) {
-                    const auto& batch = state.batches().front();
-                    quarantine->setProperty(
-                        "pendingDelete",
-                        QVariantMap{
-                            {"batchID", QString::fromStdString(batch.id)},
-                            {"remainingCount", static_cast<int>(batch.remainingItems().size())},
-                            {"remainingBytes",
-                             QVariant::fromValue<qint64>(batch.remainingBytes())}});
-                }
-            });
-        },
-        "quarantine", "alert");
+    both(showThen(AppSection::quarantine, "quarantineScreen", 0,
+                  [&state](QObject& quarantine) {
+                      if (state.batches().empty()) {
+                          return;
+                      }
+                      QVariantMap open;
+                      open.insert(QString::fromStdString(state.batches().front().id), true);
+                      quarantine.setProperty("expanded", open);
+                  }),
+         "quarantine", "expanded");
+    both(showThen(
+             AppSection::quarantine, "quarantineScreen", 0,
+             [&state](QObject& quarantine) {
+                 if (state.batches().empty()) {
+                     return;
+                 }
+                 const auto& batch = state.batches().front();
+                 quarantine.setProperty(
+                     "pendingDelete",
+                     QVariantMap{
+                         {"batchID", QString::fromStdString(batch.id)},
+                         {"remainingCount", static_cast<int>(batch.remainingItems().size())},
+                         {"remainingBytes", QVariant::fromValue<qint64>(batch.remainingBytes())}});
+             }),
+         "quarantine", "alert");
     shots->push_back({[&state] {
                           state.setScheduleMode("weekly");
                           state.setScheduleTime(9, 30);
@@ -315,16 +294,9 @@ void run(QQuickWindow& window, AppState& state, UiSupport& ui, const QString& ou
                       {}});
     both(show(AppSection::settings), "settings", "");
     for (const char* tab : {"safety", "about"}) {
-        both(
-            [&state, &window, tab] {
-                state.setSection(AppSection::settings);
-                QTimer::singleShot(0, [&window, tab] {
-                    if (auto* settings = screen(window, "settingsScreen")) {
-                        settings->setProperty("tab", tab);
-                    }
-                });
-            },
-            "settings", tab);
+        both(showThen(AppSection::settings, "settingsScreen", 0,
+                      [tab](QObject& settings) { settings.setProperty("tab", tab); }),
+             "settings", tab);
     }
 
     auto next = std::make_shared<std::function<void(std::size_t)>>();
