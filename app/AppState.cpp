@@ -28,18 +28,6 @@ QVariant dateVariant(Date value) {
     return app::dateTime(value);
 }
 
-QVariantMap itemMap(const ScanItem& item) {
-    return {
-        {"path", text(item.path)},
-        {"name", text(item.name())},
-        {"size", QVariant::fromValue<qint64>(item.size)},
-        {"modified", dateVariant(item.modified)},
-        {"ruleID", text(item.ruleID)},
-        {"group", text(std::string(rawValue(item.group)))},
-        {"kind", text(std::string(rawValue(item.kind)))},
-    };
-}
-
 std::vector<ScanItemModel::Role> itemRoles() {
     return {
         {"path", [](const ScanItem& i) { return QVariant(text(i.path)); }},
@@ -128,14 +116,7 @@ AppState::AppState(ControllerOptions options, QObject* parent)
                    return r.error ? QVariant(text(*r.error)) : QVariant();
                }},
               {"truncated", [](const RuleScanResult& r) { return QVariant(r.truncated); }},
-              {"items",
-               [](const RuleScanResult& r) {
-                   QVariantList list;
-                   for (const auto& item : r.items) {
-                       list.append(itemMap(item));
-                   }
-                   return QVariant(list);
-               }},
+              {"items", [](const RuleScanResult& r) { return QVariant(app::itemList(r.items)); }},
           },
           this),
       junkItemModel_(itemKey, itemRoles(), this),
@@ -151,14 +132,7 @@ AppState::AppState(ControllerOptions options, QObject* parent)
                }},
               {"fileCount",
                [](const DuplicateGroup& g) { return QVariant(static_cast<int>(g.files.size())); }},
-              {"files",
-               [](const DuplicateGroup& g) {
-                   QVariantList list;
-                   for (const auto& item : g.files) {
-                       list.append(itemMap(item));
-                   }
-                   return QVariant(list);
-               }},
+              {"files", [](const DuplicateGroup& g) { return QVariant(app::itemList(g.files)); }},
           },
           this),
       installedAppModel_(
@@ -406,16 +380,8 @@ void AppState::setDeep(std::string stage, double fraction) {
 
 void AppState::setJunkResult(std::optional<JunkScanResult> result) {
     junkResult_ = std::move(result);
-    std::vector<ScanItem> items;
-    if (junkResult_) {
-        ruleResultModel_.assign(junkResult_->results);
-        for (const auto& rule : junkResult_->results) {
-            items.insert(items.end(), rule.items.begin(), rule.items.end());
-        }
-    } else {
-        ruleResultModel_.assign({});
-    }
-    junkItemModel_.assign(std::move(items));
+    ruleResultModel_.assign(junkResult_ ? junkResult_->results : std::vector<RuleScanResult>{});
+    junkItemModel_.assign(junkResult_ ? junkResult_->allItems() : std::vector<ScanItem>{});
     emit junkResultChanged();
 }
 
@@ -638,11 +604,7 @@ QVariantList AppState::junkGroups() const {
             bytes += ruleBytes;
             if (found) {
                 count += static_cast<qint64>(found->items.size());
-                for (const auto& item : found->items) {
-                    auto map = itemMap(item);
-                    map.insert("parentPath", text(item.parentPath()));
-                    items.append(map);
-                }
+                items.append(app::itemList(found->items));
             }
             rules.append(QVariantMap{
                 {"ruleID", text(rule.id)},
@@ -670,22 +632,8 @@ QVariantList AppState::junkGroups() const {
     return groups;
 }
 
-namespace {
-
-QVariantList itemList(const std::vector<ScanItem>& items) {
-    QVariantList list;
-    for (const auto& item : items) {
-        auto map = itemMap(item);
-        map.insert("parentPath", text(item.parentPath()));
-        list.append(map);
-    }
-    return list;
-}
-
-}  // namespace
-
 QVariantList AppState::largeFileList() const {
-    return largeScan_ ? itemList(largeScan_->items) : QVariantList{};
+    return largeScan_ ? app::itemList(largeScan_->items) : QVariantList{};
 }
 
 QVariantList AppState::installedAppList() const {
@@ -713,11 +661,16 @@ QVariantList AppState::duplicateGroupList() const {
                 {"hash", text(group.hash)},
                 {"size", QVariant::fromValue<qint64>(group.size)},
                 {"reclaimableBytes", QVariant::fromValue<qint64>(group.reclaimableBytes())},
-                {"files", itemList(group.files)},
+                {"files", app::itemList(group.files)},
             });
         }
     }
     return groups;
+}
+
+QString AppState::sectionTitle(const QString& raw) const {
+    const auto section = fromRawValue<AppSection>(app::utf8(raw));
+    return section ? text(std::string(title(*section))) : QString();
 }
 
 QString AppState::formatBytes(qint64 count) const {

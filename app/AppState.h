@@ -253,6 +253,8 @@ class AppState : public QObject {
     Q_INVOKABLE void findLeftovers(const QString& appPath);
     Q_INVOKABLE void uninstallApp(const QString& appPath, const QStringList& leftoverPaths);
     Q_INVOKABLE QString formatBytes(qint64 count) const;
+    // The sidebar and Go-menu title of a section, by raw value.
+    Q_INVOKABLE QString sectionTitle(const QString& raw) const;
     // The settings screen's edits, each saved at once as the screen saves them.
     Q_INVOKABLE void setRetentionDays(int days);
     Q_INVOKABLE void removeIgnorePath(const QString& path);

@@ -283,13 +283,7 @@ QDateTime AppState::nextScheduledRun() const {
 }
 
 void AppState::cleanAllJunk() {
-    std::vector<ScanItem> items;
-    if (junkResult_) {
-        for (const auto& rule : junkResult_->results) {
-            items.insert(items.end(), rule.items.begin(), rule.items.end());
-        }
-    }
-    cleanJunk(items);
+    cleanJunk(junkResult_ ? junkResult_->allItems() : std::vector<ScanItem>{});
 }
 
 void AppState::cleanPaths(const QStringList& paths, const QString& note) {
@@ -314,77 +308,66 @@ void AppState::cleanPaths(const QStringList& paths, const QString& note) {
     clean(items, app::utf8(note));
 }
 
-void AppState::restoreBatch(const QString& batchID) {
-    const auto id = app::utf8(batchID);
-    for (const auto& batch : batches()) {
-        if (batch.id == id) {
-            restore(batch);
-            return;
+namespace {
+
+// A copy of the record whose identifier is `id`: the caller's next step may replace the list
+// it came from.
+template <class Record>
+std::optional<Record> byID(const std::vector<Record>& records, const QString& id) {
+    const auto wanted = app::utf8(id);
+    const auto found = std::find_if(records.begin(), records.end(), [&](const Record& record) {
+        if constexpr (requires { record.id(); }) {
+            return record.id() == wanted;
+        } else {
+            return record.id == wanted;
         }
+    });
+    return found == records.end() ? std::nullopt : std::optional<Record>(*found);
+}
+
+}  // namespace
+
+void AppState::restoreBatch(const QString& batchID) {
+    if (const auto batch = byID(batches(), batchID)) {
+        restore(*batch);
     }
 }
 
 void AppState::deleteBatch(const QString& batchID) {
-    const auto id = app::utf8(batchID);
-    for (const auto& batch : batches()) {
-        if (batch.id == id) {
-            deletePermanently(batch);
-            return;
-        }
+    if (const auto batch = byID(batches(), batchID)) {
+        deletePermanently(*batch);
     }
 }
 
 void AppState::toggleStartupItem(const QString& path) {
-    const auto wanted = app::utf8(path);
-    for (const auto& item : startupItems()) {
-        if (item.path == wanted) {
-            toggleStartup(item);
-            return;
-        }
+    if (const auto item = byID(startupItems(), path)) {
+        toggleStartup(*item);
     }
 }
 
 void AppState::findLeftovers(const QString& appPath) {
-    const auto wanted = app::utf8(appPath);
-    for (const auto& app : installedApps()) {
-        if (app.path != wanted) {
-            continue;
-        }
-        leftovers(app, [this, appPath](const std::vector<ScanItem>& items) {
-            QVariantList list;
-            for (const auto& item : items) {
-                list.append(QVariantMap{
-                    {"path", app::text(item.path)},
-                    {"name", app::text(item.name())},
-                    {"parentPath", app::text(item.parentPath())},
-                    {"size", QVariant::fromValue<qint64>(item.size)},
-                    {"kind", app::text(std::string(rawValue(item.kind)))},
-                });
-            }
-            emit leftoversFound(appPath, list);
+    if (const auto app = byID(installedApps(), appPath)) {
+        leftovers(*app, [this, appPath](const std::vector<ScanItem>& items) {
+            emit leftoversFound(appPath, app::itemList(items));
         });
-        return;
     }
 }
 
 void AppState::uninstallApp(const QString& appPath, const QStringList& leftoverPaths) {
-    const auto wanted = app::utf8(appPath);
-    for (const auto& app : installedApps()) {
-        if (app.path != wanted) {
-            continue;
-        }
-        // The leftovers are searched again so that only real support files are moved; the
-        // user's choice picks among them.
-        std::set<std::string> chosen;
-        for (const auto& path : leftoverPaths) {
-            chosen.insert(app::utf8(path));
-        }
-        leftovers(app, [this, app, chosen](std::vector<ScanItem> found) {
-            std::erase_if(found, [&](const ScanItem& item) { return !chosen.contains(item.path); });
-            uninstall(app, found);
-        });
+    const auto app = byID(installedApps(), appPath);
+    if (!app) {
         return;
     }
+    // The leftovers are searched again so that only real support files are moved; the
+    // user's choice picks among them.
+    std::set<std::string> chosen;
+    for (const auto& path : leftoverPaths) {
+        chosen.insert(app::utf8(path));
+    }
+    leftovers(*app, [this, app = *app, chosen](std::vector<ScanItem> found) {
+        std::erase_if(found, [&](const ScanItem& item) { return !chosen.contains(item.path); });
+        uninstall(app, found);
+    });
 }
 
 }  // namespace kelvane

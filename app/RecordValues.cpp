@@ -33,6 +33,28 @@ QStringList stringList(const std::vector<std::string>& values) {
     return list;
 }
 
+QVariantMap itemMap(const ScanItem& item) {
+    return {
+        {"path", text(item.path)},
+        {"name", text(item.name())},
+        {"parentPath", text(item.parentPath())},
+        {"size", QVariant::fromValue<qint64>(item.size)},
+        {"modified", dateTime(item.modified)},
+        {"ruleID", text(item.ruleID)},
+        {"group", text(std::string(rawValue(item.group)))},
+        {"kind", text(std::string(rawValue(item.kind)))},
+    };
+}
+
+QVariantList itemList(const std::vector<ScanItem>& items) {
+    QVariantList list;
+    list.reserve(static_cast<qsizetype>(items.size()));
+    for (const auto& item : items) {
+        list.append(itemMap(item));
+    }
+    return list;
+}
+
 QStringList SettingsValue::enabledRuleIDs() const {
     QStringList list = stringList({value.enabledRuleIDs.begin(), value.enabledRuleIDs.end()});
     return list;

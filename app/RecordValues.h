@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
 
 #include <optional>
 #include <string>
@@ -25,6 +27,9 @@ std::string utf8(const QString& value);
 // An invalid QDateTime for an absent date.
 QDateTime dateTime(const std::optional<Date>& value);
 QStringList stringList(const std::vector<std::string>& values);
+// A scan item for QML: path, name, parentPath, size, modified, ruleID, group, kind.
+QVariantMap itemMap(const ScanItem& item);
+QVariantList itemList(const std::vector<ScanItem>& items);
 
 class ProgressValue {
     Q_GADGET

@@ -318,10 +318,7 @@ int cleanCommand(Context& context) {
     if (isStopNotice(notice)) {
         return stopped(context, notice);
     }
-    std::vector<ScanItem> items;
-    for (const auto& rule : state.junkResult()->results) {
-        items.insert(items.end(), rule.items.begin(), rule.items.end());
-    }
+    const auto items = state.junkResult()->allItems();
     if (items.empty()) {
         if (context.json) {
             printJson(json::Json{{"notice", notice}});

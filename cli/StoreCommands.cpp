@@ -37,6 +37,11 @@ std::string ageLabel(std::int64_t days) {
     return days == 1 ? "older than 1 day" : "older than " + std::to_string(days) + " days";
 }
 
+// The command's first word, or `fallback` when there is none.
+std::string actionOf(const Context& context, const std::string& fallback) {
+    return context.args.positional().empty() ? fallback : context.args.positional()[0];
+}
+
 // The batch whose ID is `text` or begins with it, when only one does.
 QuarantineBatch findBatch(const AppState& state, const std::string& text) {
     std::vector<QuarantineBatch> matches;
@@ -149,7 +154,7 @@ int rulesCommand(Context& context) {
 }
 
 int quarantineCommand(Context& context) {
-    const auto action = context.args.positional().empty() ? "list" : context.args.positional()[0];
+    const auto action = actionOf(context, "list");
     Session session(commandOptions());
     auto& state = session.state();
     if (action == "list") {
@@ -233,7 +238,7 @@ int historyCommand(Context& context) {
 }
 
 int startupCommand(Context& context) {
-    const auto action = context.args.positional().empty() ? "list" : context.args.positional()[0];
+    const auto action = actionOf(context, "list");
     Session session(commandOptions());
     auto& state = session.state();
     if (action == "list") {
@@ -284,7 +289,7 @@ int startupCommand(Context& context) {
 }
 
 int appsCommand(Context& context) {
-    const auto action = context.args.positional().empty() ? "list" : context.args.positional()[0];
+    const auto action = actionOf(context, "list");
     Session session(withApplicationRoots(context));
     auto& state = session.state();
     if (action == "list") {
@@ -377,7 +382,7 @@ bool settingFlag(const std::string& text, const std::string& key) {
 }  // namespace
 
 int settingsCommand(Context& context) {
-    const auto action = context.args.positional().empty() ? "show" : context.args.positional()[0];
+    const auto action = actionOf(context, "show");
     Session session(commandOptions());
     auto& state = session.state();
     std::optional<std::string> notice;

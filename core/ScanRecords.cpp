@@ -44,6 +44,15 @@ std::int64_t JunkScanResult::itemCount() const {
     return count;
 }
 
+std::vector<ScanItem> JunkScanResult::allItems() const {
+    std::vector<ScanItem> items;
+    items.reserve(static_cast<std::size_t>(itemCount()));
+    for (const auto& result : results) {
+        items.insert(items.end(), result.items.begin(), result.items.end());
+    }
+    return items;
+}
+
 double ScanProgress::fraction() const {
     if (totalRules <= 0) {
         return 0.0;

@@ -61,6 +61,8 @@ struct JunkScanResult {
 
     std::int64_t totalBytes() const;
     std::int64_t itemCount() const;
+    // Every item, rule result after rule result, each in its stored order.
+    std::vector<ScanItem> allItems() const;
 };
 
 struct ScanProgress {

@@ -22,9 +22,6 @@ ApplicationWindow {
 
     readonly property var sections: ["overview", "junk", "largeFiles", "diskMap", "duplicates",
         "startup", "uninstall", "quarantine", "settings"]
-    readonly property var titles: ({ overview: "Overview", junk: "Junk", largeFiles: "Large files",
-        diskMap: "Disk map", duplicates: "Duplicates", startup: "Startup", uninstall: "Uninstall",
-        quarantine: "Quarantine", settings: "Settings" })
 
     function go(section) {
         App.section = section
@@ -73,7 +70,7 @@ ApplicationWindow {
                 MenuItem {
                     required property string modelData
                     required property int index
-                    text: window.titles[modelData]
+                    text: App.sectionTitle(modelData)
                     action: Action {
                         shortcut: "Ctrl+" + (index + 1)
                         onTriggered: window.go(modelData)

@@ -16,9 +16,6 @@ Rectangle {
         return ""
     }
 
-    readonly property var titles: ({ overview: "Overview", junk: "Junk", largeFiles: "Large files",
-        diskMap: "Disk map", duplicates: "Duplicates", startup: "Startup", uninstall: "Uninstall",
-        quarantine: "Quarantine", settings: "Settings" })
 
     ColumnLayout {
         anchors.fill: parent
@@ -48,7 +45,7 @@ Rectangle {
                 SidebarRow {
                     required property string modelData
                     section: modelData
-                    title: titles[modelData]
+                    title: App.sectionTitle(modelData)
                     badge: sidebar.badge(modelData)
                 }
             }
