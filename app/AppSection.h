@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "RawEnum.h"
+#include "support/RawEnum.h"
 
 namespace kelvane {
 

@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AppPaths.h"
 #include "AppStateWork.h"
-#include "CleanScanner.h"
-#include "Format.h"
-#include "PathText.h"
-#include "RuleCatalogue.h"
+#include "files/AppPaths.h"
+#include "model/Format.h"
+#include "model/RuleCatalogue.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
+#include "scan/CleanScanner.h"
 
 namespace kelvane {
 

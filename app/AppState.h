@@ -25,20 +25,20 @@
 #include <utility>
 #include <vector>
 
-#include "AppInventory.h"
 #include "AppSection.h"
 #include "BackgroundWork.h"
-#include "CleanRule.h"
-#include "DuplicateScan.h"
-#include "HistoryStore.h"
-#include "LargeFileScan.h"
-#include "QuarantineStore.h"
 #include "RecordListModel.h"
 #include "RecordValues.h"
-#include "ScanRecords.h"
-#include "ScanSchedule.h"
-#include "SettingsStore.h"
-#include "StartupItems.h"
+#include "model/CleanRule.h"
+#include "model/ScanRecords.h"
+#include "quarantine/HistoryStore.h"
+#include "quarantine/QuarantineStore.h"
+#include "scan/DuplicateScan.h"
+#include "scan/LargeFileScan.h"
+#include "settings/ScanSchedule.h"
+#include "settings/SettingsStore.h"
+#include "system/AppInventory.h"
+#include "system/StartupItems.h"
 
 namespace kelvane {
 

@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <variant>
 
-#include "AppPaths.h"
 #include "AppState.h"
 #include "AppStateWork.h"
-#include "CleanScanner.h"
-#include "Format.h"
+#include "files/AppPaths.h"
+#include "model/Format.h"
 #include "platform/RunningProcesses.h"
 #include "platform/Uuid.h"
+#include "scan/CleanScanner.h"
 
 namespace kelvane {
 

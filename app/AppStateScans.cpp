@@ -8,14 +8,14 @@
 #include <algorithm>
 #include <variant>
 
-#include "AppPaths.h"
 #include "AppState.h"
 #include "AppStateWork.h"
-#include "CleanScanner.h"
 #include "DeepScanProgress.h"
-#include "Format.h"
-#include "SafetyPolicy.h"
+#include "files/AppPaths.h"
+#include "files/SafetyPolicy.h"
+#include "model/Format.h"
 #include "platform/Uuid.h"
+#include "scan/CleanScanner.h"
 
 namespace kelvane {
 

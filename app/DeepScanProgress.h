@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "Format.h"
-#include "ScanRecords.h"
+#include "model/Format.h"
+#include "model/ScanRecords.h"
 
 namespace kelvane::deepScan {
 

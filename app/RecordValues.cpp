@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "RawEnum.h"
+#include "support/RawEnum.h"
 
 namespace kelvane::app {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "DuplicateScan.h"
-#include "LargeFileScan.h"
-#include "ScanRecords.h"
-#include "ScanSchedule.h"
-#include "SettingsStore.h"
+#include "model/ScanRecords.h"
+#include "scan/DuplicateScan.h"
+#include "scan/LargeFileScan.h"
+#include "settings/ScanSchedule.h"
+#include "settings/SettingsStore.h"
 
 namespace kelvane::app {
 

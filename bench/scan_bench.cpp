@@ -12,11 +12,11 @@
 #include <set>
 #include <string>
 
-#include "AppPaths.h"
-#include "CleanScanner.h"
-#include "DiskMapBuilder.h"
-#include "FileTools.h"
-#include "RuleCatalogue.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "model/RuleCatalogue.h"
+#include "scan/CleanScanner.h"
+#include "scan/DiskMapBuilder.h"
 
 using namespace kelvane;
 

@@ -8,10 +8,10 @@
 #include <chrono>
 #include <iostream>
 
-#include "Format.h"
-#include "PathText.h"
-#include "RuleCatalogue.h"
 #include "Terminal.h"
+#include "model/Format.h"
+#include "model/RuleCatalogue.h"
+#include "platform/PathText.h"
 
 namespace kelvane::cli {
 

@@ -13,7 +13,7 @@
 
 #include "AppState.h"
 #include "CommandLine.h"
-#include "Json.h"
+#include "support/Json.h"
 
 namespace kelvane::cli {
 

@@ -4,13 +4,13 @@
 // dates in the stores' ISO 8601 form, optional values left out when absent. Batches, history
 // entries, rules, settings and the schedule use the forms of their files.
 
-#include "AppInventory.h"
-#include "DiskMapBuilder.h"
-#include "DuplicateScan.h"
-#include "Json.h"
-#include "LargeFileScan.h"
-#include "ScanRecords.h"
-#include "StartupItems.h"
+#include "model/ScanRecords.h"
+#include "scan/DiskMapBuilder.h"
+#include "scan/DuplicateScan.h"
+#include "scan/LargeFileScan.h"
+#include "support/Json.h"
+#include "system/AppInventory.h"
+#include "system/StartupItems.h"
 
 namespace kelvane::cli {
 

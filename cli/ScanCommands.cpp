@@ -5,15 +5,15 @@
 
 #include <iostream>
 
-#include "AppPaths.h"
 #include "Commands.h"
-#include "DiskMapBuilder.h"
-#include "FileTools.h"
-#include "Format.h"
 #include "JsonRecords.h"
-#include "RuleCatalogue.h"
 #include "Terminal.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "model/Format.h"
+#include "model/RuleCatalogue.h"
 #include "platform/FileSystem.h"
+#include "scan/DiskMapBuilder.h"
 
 namespace kelvane::cli {
 

@@ -5,14 +5,14 @@
 #include <cctype>
 #include <iostream>
 
-#include "AppPaths.h"
-#include "Calendar.h"
 #include "Commands.h"
-#include "Format.h"
 #include "JsonRecords.h"
-#include "RuleCatalogue.h"
-#include "ScanSchedule.h"
+#include "files/AppPaths.h"
+#include "model/Format.h"
+#include "model/RuleCatalogue.h"
 #include "platform/FileSystem.h"
+#include "settings/ScanSchedule.h"
+#include "support/Calendar.h"
 
 namespace kelvane::cli {
 

@@ -1,4 +1,4 @@
-#include "DirectoryWalker.h"
+#include "platform/DirectoryWalker.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
 namespace kelvane::platform {
 

@@ -1,4 +1,4 @@
-#include "Environment.h"
+#include "platform/Environment.h"
 
 #include <limits.h>
 #include <pwd.h>

@@ -1,4 +1,4 @@
-#include "FileIO.h"
+#include "platform/FileIO.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "../FileSystemError.h"
-#include "../PathText.h"
+#include "platform/FileSystemError.h"
+#include "platform/PathText.h"
 
 namespace kelvane::platform {
 

@@ -1,4 +1,4 @@
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <array>
 #include <vector>
 
-#include "../PathText.h"
-#include "Environment.h"
+#include "platform/Environment.h"
+#include "platform/PathText.h"
 
 namespace kelvane::platform {
 

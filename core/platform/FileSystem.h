@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "../Date.h"
+#include "platform/Date.h"
 
 namespace kelvane::platform {
 

@@ -1,4 +1,4 @@
-#include "FileURL.h"
+#include "platform/FileURL.h"
 
 #include <glib.h>
 

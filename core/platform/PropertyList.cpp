@@ -1,10 +1,10 @@
-#include "PropertyList.h"
+#include "platform/PropertyList.h"
 
 #include <plist/plist.h>
 
 #include <cstdlib>
 
-#include "FileIO.h"
+#include "platform/FileIO.h"
 
 namespace kelvane::platform {
 

@@ -1,11 +1,11 @@
-#include "ResourceBundle.h"
+#include "platform/ResourceBundle.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "../PathText.h"
-#include "Environment.h"
-#include "FileSystem.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
 
 #ifndef KELVANE_BUILD_RESOURCE_BUNDLE
 #error "KELVANE_BUILD_RESOURCE_BUNDLE must name the build-output bundle folder"

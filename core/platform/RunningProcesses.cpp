@@ -1,4 +1,4 @@
-#include "RunningProcesses.h"
+#include "platform/RunningProcesses.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "DirectoryWalker.h"
-#include "FileSystem.h"
+#include "platform/DirectoryWalker.h"
+#include "platform/FileSystem.h"
 
 namespace kelvane::platform {
 

@@ -1,4 +1,4 @@
-#include "SafeMove.h"
+#include "platform/SafeMove.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -7,15 +7,15 @@
 
 #include <fstream>
 
-#include "AppPaths.h"
 #include "ControllerTest.h"
 #include "DeepScanProgress.h"
-#include "FileTools.h"
-#include "HistoryStore.h"
-#include "Json.h"
-#include "QuarantineStore.h"
-#include "SettingsStore.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
 #include "platform/FileIO.h"
+#include "quarantine/HistoryStore.h"
+#include "quarantine/QuarantineStore.h"
+#include "settings/SettingsStore.h"
+#include "support/Json.h"
 
 using namespace kelvane;
 using namespace std::chrono_literals;

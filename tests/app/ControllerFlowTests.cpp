@@ -12,16 +12,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "AppPaths.h"
 #include "ControllerTest.h"
-#include "FileTools.h"
-#include "Format.h"
-#include "HistoryStore.h"
-#include "Json.h"
-#include "ScanSchedule.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "model/Format.h"
 #include "platform/FileIO.h"
 #include "platform/PropertyList.h"
 #include "platform/RunningProcesses.h"
+#include "quarantine/HistoryStore.h"
+#include "settings/ScanSchedule.h"
+#include "support/Json.h"
 
 using namespace kelvane;
 using namespace std::chrono_literals;

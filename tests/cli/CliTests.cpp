@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "FileTools.h"
 #include "HomeTest.h"
-#include "Json.h"
+#include "files/FileTools.h"
+#include "support/Json.h"
 
 using namespace kelvane;
 using json::Json;

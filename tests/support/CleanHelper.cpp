@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "AppPaths.h"
-#include "FileTools.h"
-#include "QuarantineStore.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
 #include "platform/DirectoryWalker.h"
+#include "quarantine/QuarantineStore.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -16,13 +16,13 @@
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
 
-#include "AppPaths.h"
-#include "Date.h"
-#include "DiskMapBuilder.h"
-#include "Format.h"
-#include "PathText.h"
 #include "TreemapLayout.h"
+#include "files/AppPaths.h"
+#include "model/Format.h"
+#include "platform/Date.h"
+#include "platform/PathText.h"
 #include "platform/RunningProcesses.h"
+#include "scan/DiskMapBuilder.h"
 
 namespace kelvane::ui {
 

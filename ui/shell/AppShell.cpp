@@ -10,7 +10,7 @@
 #include <QSystemTrayIcon>
 
 #include "AppState.h"
-#include "Format.h"
+#include "model/Format.h"
 
 namespace kelvane::ui {
 

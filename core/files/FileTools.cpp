@@ -1,0 +1,81 @@
+#include "files/FileTools.h"
+
+#include <fnmatch.h>
+
+#include "platform/DirectoryWalker.h"
+#include "platform/FileSystem.h"
+
+namespace kelvane::FileTools {
+
+using platform::entryValues;
+
+bool glob(const std::string& pattern, const std::string& text) {
+    return ::fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+}
+
+std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
+    const auto own = entryValues(path, false);
+    if (own && !own->isSymbolicLink() && !own->isDirectory()) {
+        return own->allocatedSize;
+    }
+    if (!isDirectory(path) || (own && own->isSymbolicLink())) {
+        return 0;
+    }
+    std::int64_t total = 0;
+    platform::WalkOptions options;
+    options.stop = std::move(stop);
+    platform::walkDirectory(path, options, [&total](const platform::WalkEntry& entry) {
+        if (entry.valuesRead && entry.values.isRegularFile()) {
+            total += entry.values.allocatedSize;
+        }
+        return platform::WalkAction::proceed;
+    });
+    return total;
+}
+
+std::int64_t linkCount(const std::string& path) {
+    const auto values = entryValues(path, false);
+    return values ? static_cast<std::int64_t>(values->linkCount) : 1;
+}
+
+bool isSymbolicLink(const std::string& path) {
+    const auto values = entryValues(path, false);
+    return values && values->isSymbolicLink();
+}
+
+bool isPackage(const std::string& path) {
+    const auto values = entryValues(path, false);
+    return values && values->isDirectory() && platform::hasPackageExtension(path);
+}
+
+Date modificationDate(const std::string& path) {
+    const auto values = entryValues(path, false);
+    return values ? values->modified : distantPast();
+}
+
+bool exists(const std::string& path) {
+    return entryValues(path, true).has_value();
+}
+
+bool isDirectory(const std::string& path) {
+    const auto values = entryValues(path, true);
+    return values && values->isDirectory();
+}
+
+std::int64_t fileCount(const std::string& path) {
+    if (!isDirectory(path)) {
+        return 1;
+    }
+    std::int64_t count = 0;
+    platform::WalkOptions options;
+    options.readValues = false;
+    platform::walkDirectory(path, options, [&count](const platform::WalkEntry& entry) {
+        if (entry.values.isRegularFile()) {
+            ++count;
+        }
+        return platform::WalkAction::proceed;
+    });
+    return count;
+}
+
+}  // namespace kelvane::FileTools

@@ -1,0 +1,34 @@
+#pragma once
+
+// Single questions about one path. Every function fails soft: a path that cannot be examined
+// gives a neutral answer (size 0, link count 1, not a link, not a package, the distant past).
+
+#include <cstdint>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "platform/Date.h"
+
+namespace kelvane::FileTools {
+
+// fnmatch(3) with flags 0: case-sensitive, "*" and "?" also match "/", a leading "." needs no
+// special match.
+bool glob(const std::string& pattern, const std::string& text);
+
+// Disk space of the entry: a file's allocated size, a real folder's sum over its regular files
+// (links and package contents below it are not counted), 0 for links and anything unreadable.
+// A stop request ends a folder's walk early with the sum so far.
+std::int64_t allocatedSize(const std::string& path, std::stop_token stop = {});
+std::int64_t linkCount(const std::string& path);
+bool isSymbolicLink(const std::string& path);
+bool isPackage(const std::string& path);
+Date modificationDate(const std::string& path);
+// Following links, so a dangling link counts as absent.
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+// 1 for anything but a folder; otherwise the regular files below it, package contents not
+// entered.
+std::int64_t fileCount(const std::string& path);
+
+}  // namespace kelvane::FileTools

@@ -1,0 +1,171 @@
+#include "files/SafetyPolicy.h"
+
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
+
+namespace kelvane {
+
+namespace {
+
+bool isVersionControlData(std::string_view p) {
+    return p.find("/.git/") != std::string_view::npos ||
+           (p.size() >= 5 && p.substr(p.size() - 5) == "/.git");
+}
+
+}  // namespace
+
+bool SafetyPolicy::contains(std::string_view p, std::string_view folder) {
+    if (p == folder) {
+        return true;
+    }
+    if (!folder.empty() && folder.back() == '/') {
+        folder.remove_suffix(1);
+    }
+    return p.size() > folder.size() && p.substr(0, folder.size()) == folder &&
+           p[folder.size()] == '/';
+}
+
+bool SafetyPolicy::isHardLinked(const std::string& p) {
+    return FileTools::linkCount(p) > 1;
+}
+
+bool SafetyPolicy::isProtected(const std::string& p) {
+    return ProtectedPlaces{}.contains(path::standardize(p), platform::resolveSymbolicLinks(p));
+}
+
+std::optional<std::string> SafetyPolicy::rejectionReason(
+    const std::string& p, const CleanRule& rule, const std::vector<std::string>& ignoreList) const {
+    return RuleSafetyCheck(*this, rule, ignoreList).reason(p);
+}
+
+ProtectedPlaces::ProtectedPlaces()
+    : home_(AppPaths::home()), homeLower_(path::lowercasedASCII(home_)) {
+    personal_.reserve(SafetyPolicy::personalFolders.size());
+    for (const auto folder : SafetyPolicy::personalFolders) {
+        personal_.push_back(path::appending(home_, folder));
+    }
+}
+
+bool ProtectedPlaces::matches(std::string_view candidate) const {
+    if (candidate == "/" ||
+        (candidate.size() == homeLower_.size() && path::lowercasedASCII(candidate) == homeLower_)) {
+        return true;
+    }
+    for (const auto& folder : personal_) {
+        if (SafetyPolicy::contains(candidate, folder)) {
+            return true;
+        }
+    }
+    for (const auto folder : SafetyPolicy::systemFolders) {
+        if (SafetyPolicy::contains(candidate, folder)) {
+            return true;
+        }
+    }
+    if (isVersionControlData(candidate)) {
+        return true;
+    }
+    const auto ext = path::extension(candidate);
+    if (ext.empty() || ext.size() > 13) {
+        return false;
+    }
+    const auto lower = path::lowercasedASCII(ext);
+    for (const auto protectedExtension : SafetyPolicy::protectedExtensions) {
+        if (lower == protectedExtension) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ExpandedIgnoreList::ExpandedIgnoreList(const std::vector<std::string>& texts) {
+    add(texts);
+}
+
+void ExpandedIgnoreList::add(const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+        folders_.push_back(path::standardize(AppPaths::expand(text)));
+    }
+}
+
+bool ExpandedIgnoreList::contains(std::string_view p) const {
+    for (const auto& folder : folders_) {
+        if (SafetyPolicy::contains(p, folder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+RuleSafetyCheck::RuleSafetyCheck(const SafetyPolicy& policy, const CleanRule& rule,
+                                 const std::vector<std::string>& ignoreList)
+    : allowsUserContent_(rule.allowsUserContent), home_(AppPaths::home()) {
+    const auto expanded = AppPaths::expand(rule.path);
+    ruleFolder_ = path::standardize(expanded);
+    resolvedRuleFolder_ = platform::resolveSymbolicLinks(expanded);
+    ignored_.add(policy.extraIgnoredPaths);
+    ignored_.add(ignoreList);
+}
+
+std::optional<std::string> RuleSafetyCheck::reason(const std::string& p) const {
+    if (p.empty()) {
+        return "The path is empty.";
+    }
+    const auto item = path::standardize(p);
+    const auto resolved = platform::resolveSymbolicLinks(p);
+    // The protected-place test looks at P resolved; that differs from P' only when the given
+    // text walks back ("..") through a link.
+    const auto resolvedStandardized =
+        p.find("..") == std::string::npos ? resolved : platform::resolveSymbolicLinks(item);
+    return decide(item, resolved, resolvedStandardized, FileTools::isSymbolicLink(item),
+                  FileTools::isPackage(item));
+}
+
+std::optional<std::string> RuleSafetyCheck::reason(std::string_view item,
+                                                   std::string_view resolvedItem,
+                                                   bool isSymbolicLink, bool isPackage) const {
+    return decide(item, resolvedItem, resolvedItem, isSymbolicLink, isPackage);
+}
+
+std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
+                                                   std::string_view resolvedItem,
+                                                   std::string_view resolvedStandardized,
+                                                   bool isSymbolicLink, bool isPackage) const {
+    if (item.empty()) {
+        return "The path is empty.";
+    }
+    if (item == ruleFolder_ || resolvedItem == resolvedRuleFolder_) {
+        return "Kelvane never removes a whole rule folder.";
+    }
+    if (!SafetyPolicy::contains(item, ruleFolder_)) {
+        return "The item is outside the folder this rule protects.";
+    }
+    if (!SafetyPolicy::contains(resolvedItem, resolvedRuleFolder_)) {
+        return "The item resolves outside the rule folder. It may be a symbolic link.";
+    }
+    if (isSymbolicLink) {
+        return "The item is a symbolic link.";
+    }
+    if (isPackage) {
+        return "The item is an app or package bundle.";
+    }
+    if (isVersionControlData(item)) {
+        return "The item is inside a Git repository.";
+    }
+    if (allowsUserContent_) {
+        for (const auto folder : SafetyPolicy::syncedFolders) {
+            if (SafetyPolicy::contains(item, path::appending(home_, folder))) {
+                return "The item is in a synced folder.";
+            }
+        }
+    } else if (places_.contains(item, resolvedStandardized)) {
+        return "The item is in a personal or system folder.";
+    }
+    if (ignored_.contains(item)) {
+        return "The folder is on your ignore list.";
+    }
+    return std::nullopt;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,210 @@
+#include "scan/CleanScanner.h"
+
+#include <algorithm>
+
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "platform/DirectoryWalker.h"
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
+
+namespace kelvane {
+
+namespace {
+
+using platform::WalkAction;
+using platform::WalkEntry;
+
+void largestFirst(std::vector<ScanItem>& items) {
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
+}
+
+ScanItem makeItem(std::string path, std::int64_t size, Date modified, const CleanRule& rule,
+                  ScanItem::Kind kind) {
+    return ScanItem{std::move(path), size, modified, rule.id, rule.group, kind};
+}
+
+}  // namespace
+
+JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
+                                      const std::set<std::string>& enabled,
+                                      const std::vector<std::string>& ignoreList,
+                                      const ProgressCallback& progress,
+                                      std::stop_token stop) const {
+    JunkScanResult result;
+    result.startedAt = now();
+    std::vector<const CleanRule*> active;
+    for (const auto& rule : rules) {
+        if (enabled.contains(rule.id)) {
+            active.push_back(&rule);
+        }
+    }
+    const auto total = static_cast<std::int64_t>(active.size());
+    std::int64_t filesSeen = 0;
+    bool stoppedEarly = false;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        if (stop.stop_requested()) {
+            stoppedEarly = true;
+            break;
+        }
+        if (progress) {
+            progress(ScanProgress{active[i]->name, static_cast<std::int64_t>(i), total, filesSeen});
+        }
+        result.results.push_back(scan(*active[i], ignoreList, filesSeen, stop));
+    }
+    if (progress) {
+        progress(ScanProgress{stoppedEarly ? "Stopping" : "Finishing", total, total, filesSeen});
+    }
+    result.finishedAt = now();
+    result.cancelled = stoppedEarly;
+    return result;
+}
+
+RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::string>& ignoreList,
+                                  std::int64_t& filesSeen, std::stop_token stop) const {
+    RuleScanResult result{rule, {}, 0, std::nullopt, false};
+    const auto root = AppPaths::expand(rule.path);
+    if (!FileTools::exists(root)) {
+        return result;
+    }
+    if (!FileTools::isDirectory(root)) {
+        result.error = "The rule path is not a folder.";
+        return result;
+    }
+    const auto scanStart = now();
+    const auto minAge = std::chrono::seconds{std::max<std::int64_t>(rule.minAgeDays, 0) * 86'400};
+    const bool ageTest = minAge.count() > 0;
+    auto tooYoung = [&](Date modified) { return ageTest && scanStart - modified < minAge; };
+    const RuleSafetyCheck check(safety, rule, ignoreList);
+    const auto limit = static_cast<std::size_t>(std::max(itemLimitPerRule, 0));
+    auto full = [&] { return result.items.size() >= limit; };
+
+    if (rule.granularity == RuleGranularity::tree) {
+        const auto children = platform::listDirectory(root).value_or(std::vector<std::string>{});
+        for (const auto& name : children) {
+            if (stop.stop_requested()) {
+                break;
+            }
+            auto path = path::appending(root, name);
+            if (!matchesFilters(path, name, rule, root)) {
+                continue;
+            }
+            if (check.reason(path)) {
+                ++result.skipped;
+                continue;
+            }
+            const auto modified = FileTools::modificationDate(path);
+            if (tooYoung(modified)) {
+                ++result.skipped;
+                continue;
+            }
+            const auto size = FileTools::allocatedSize(path);
+            if (size < 1) {
+                continue;
+            }
+            const auto kind =
+                FileTools::isDirectory(path) ? ScanItem::Kind::folder : ScanItem::Kind::file;
+            result.items.push_back(makeItem(std::move(path), size, modified, rule, kind));
+            ++filesSeen;
+            if (full()) {
+                result.truncated = true;
+                break;
+            }
+        }
+    } else {
+        // Checked against the walk's own values: the entry is a regular file, not a link, and
+        // not inside a package, so its allocated size is the one the walk read. The walk follows
+        // no links, so below the root nothing changes under resolution.
+        const auto& resolvedRoot = check.resolvedRuleFolder();
+        std::string name;
+        platform::WalkOptions options;
+        options.stop = stop;
+        const auto outcome = platform::walkDirectory(root, options, [&](const WalkEntry& entry) {
+            ++filesSeen;
+            if (!entry.valuesRead || !entry.values.isRegularFile()) {
+                return WalkAction::proceed;
+            }
+            const std::string path(entry.path);
+            name.assign(entry.name);
+            if (!matchesFilters(path, name, rule, root)) {
+                return WalkAction::proceed;
+            }
+            if (tooYoung(entry.values.modified)) {
+                ++result.skipped;
+                return WalkAction::proceed;
+            }
+            if (check.reason(path, path::rebased(path, root, resolvedRoot), false, false)) {
+                ++result.skipped;
+                return WalkAction::proceed;
+            }
+            if (entry.values.allocatedSize < 1) {
+                return WalkAction::proceed;
+            }
+            result.items.push_back(makeItem(path, entry.values.allocatedSize, entry.values.modified,
+                                            rule, ScanItem::Kind::file));
+            if (full()) {
+                result.truncated = true;
+                return WalkAction::stop;
+            }
+            return WalkAction::proceed;
+        });
+        if (outcome == platform::WalkOutcome::unreadableRoot) {
+            result.error = "The folder could not be read.";
+        }
+    }
+    largestFirst(result.items);
+    return result;
+}
+
+bool CleanScanner::matchesFilters(const std::string& path, const std::string& name,
+                                  const CleanRule& rule, const std::string& root) {
+    std::string relative = path.size() > root.size() ? path.substr(root.size()) : std::string{};
+    const auto first = relative.find_first_not_of('/');
+    if (first == std::string::npos) {
+        relative.clear();
+    } else {
+        relative.erase(0, first);
+        relative.erase(relative.find_last_not_of('/') + 1);
+    }
+
+    if (!rule.includes.empty()) {
+        bool included = false;
+        for (const auto& pattern : rule.includes) {
+            if (FileTools::glob(pattern, name) ||
+                (!relative.empty() && FileTools::glob(pattern, relative))) {
+                included = true;
+                break;
+            }
+        }
+        if (!included) {
+            return false;
+        }
+    }
+
+    for (const auto& pattern : rule.excludes) {
+        if (FileTools::glob(pattern, name)) {
+            return false;
+        }
+        if (relative.empty()) {
+            continue;
+        }
+        if (FileTools::glob(pattern, relative)) {
+            return false;
+        }
+        std::size_t start = 0;
+        while (start < relative.size()) {
+            auto slash = relative.find('/', start);
+            if (slash == std::string::npos) {
+                slash = relative.size();
+            }
+            if (slash > start && FileTools::glob(pattern, relative.substr(start, slash - start))) {
+                return false;
+            }
+            start = slash + 1;
+        }
+    }
+    return true;
+}
+
+}  // namespace kelvane

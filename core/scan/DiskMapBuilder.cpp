@@ -1,0 +1,84 @@
+#include "scan/DiskMapBuilder.h"
+
+#include <algorithm>
+
+#include "files/FileTools.h"
+#include "platform/DirectoryWalker.h"
+#include "platform/FileSystem.h"
+#include "platform/FileURL.h"
+#include "platform/PathText.h"
+#include "support/Hashing.h"
+#include "support/Parallel.h"
+
+namespace kelvane {
+
+std::string DiskMapNode::url() const {
+    return platform::fileURL(path);
+}
+
+std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
+                                                std::stop_token stop) const {
+    const auto folder = path::standardize(pathText);
+    if (!FileTools::isDirectory(folder)) {
+        return std::nullopt;
+    }
+    const auto names = platform::listDirectory(folder).value_or(std::vector<std::string>{});
+
+    // Each child is one walk of its own subtree; the walks are independent, so they run on all
+    // cores. A slot stays empty for a link, an empty item, or one reached after a stop.
+    std::vector<std::optional<DiskMapNode>> measured(names.size());
+    parallelFor(names.size(), [&](std::size_t i) {
+        if (stop.stop_requested()) {
+            return;
+        }
+        auto childPath = path::appending(folder, names[i]);
+        if (FileTools::isSymbolicLink(childPath)) {
+            return;
+        }
+        const auto size = FileTools::allocatedSize(childPath, stop);
+        // A walk cut short by the stop measured only part of the child.
+        if (size <= 0 || stop.stop_requested()) {
+            return;
+        }
+        const bool isFolder = FileTools::isDirectory(childPath);
+        measured[i] = DiskMapNode{std::move(childPath), names[i], size, isFolder, false, {}};
+    });
+
+    DiskMapNode node;
+    node.path = folder;
+    const auto last = path::lastComponent(folder);
+    node.name = last.empty() ? folder : std::string(last);
+    node.isDirectory = true;
+    for (auto& child : measured) {
+        if (child) {
+            node.children.push_back(std::move(*child));
+        }
+    }
+    std::stable_sort(node.children.begin(), node.children.end(),
+                     [](const DiskMapNode& a, const DiskMapNode& b) { return a.size > b.size; });
+    const auto cap = static_cast<std::size_t>(std::max(maxChildren, 0));
+    if (node.children.size() > cap) {
+        node.children.resize(cap);
+        node.isCapped = true;
+    }
+    for (const auto& child : node.children) {
+        node.size += child.size;
+    }
+    return node;
+}
+
+}  // namespace kelvane
+
+std::size_t std::hash<kelvane::DiskMapNode>::operator()(
+    const kelvane::DiskMapNode& node) const noexcept {
+    std::size_t seed = 0;
+    kelvane::hashCombine(seed, node.path);
+    kelvane::hashCombine(seed, node.name);
+    kelvane::hashCombine(seed, node.size);
+    kelvane::hashCombine(seed, node.isDirectory);
+    kelvane::hashCombine(seed, node.isCapped);
+    for (const auto& child : node.children) {
+        kelvane::hashCombine(seed, (*this)(child));
+    }
+    return seed;
+}

@@ -1,0 +1,70 @@
+#include "settings/SettingsStore.h"
+
+#include "files/AppPaths.h"
+#include "platform/FileIO.h"
+#include "platform/PathText.h"
+
+namespace kelvane {
+
+AppSettings AppSettings::defaults(const std::vector<CleanRule>& rules) {
+    AppSettings settings;
+    for (const auto& rule : rules) {
+        if (rule.defaultEnabled) {
+            settings.enabledRuleIDs.insert(rule.id);
+        }
+    }
+    // The same home folder as everywhere else ($HOME first), so a test's temporary home or a
+    // session's own HOME is never mixed with another.
+    settings.largeFileRoot = path::appending(AppPaths::home(), "Downloads");
+    settings.duplicateRoot = settings.largeFileRoot;
+    return settings;
+}
+
+AppSettings AppSettings::fromJson(const json::Json& object) {
+    json::requireObject(object, "The settings");
+    AppSettings settings;
+    const auto ids = json::requireStringArray(object, "enabledRuleIDs");
+    settings.enabledRuleIDs = std::set<std::string>(ids.begin(), ids.end());
+    settings.ignoreList = json::requireStringArray(object, "ignoreList");
+    settings.retentionDays = json::requireInt(object, "retentionDays");
+    settings.largeFileRoot = json::requireString(object, "largeFileRoot");
+    settings.duplicateRoot = json::requireString(object, "duplicateRoot");
+    settings.minLargeFileMB = json::requireInt(object, "minLargeFileMB");
+    settings.minDuplicateMB = json::requireInt(object, "minDuplicateMB");
+    settings.lastScanDate = json::optionalDate(object, "lastScanDate");
+    settings.hasCompletedOnboarding = json::requireBool(object, "hasCompletedOnboarding");
+    return settings;
+}
+
+json::Json AppSettings::toJson() const {
+    json::Json object{
+        {"enabledRuleIDs", std::vector<std::string>(enabledRuleIDs.begin(), enabledRuleIDs.end())},
+        {"ignoreList", ignoreList},
+        {"retentionDays", retentionDays},
+        {"largeFileRoot", largeFileRoot},
+        {"duplicateRoot", duplicateRoot},
+        {"minLargeFileMB", minLargeFileMB},
+        {"minDuplicateMB", minDuplicateMB},
+        {"hasCompletedOnboarding", hasCompletedOnboarding},
+    };
+    if (lastScanDate) {
+        object["lastScanDate"] = json::formatDate(*lastScanDate);
+    }
+    return object;
+}
+
+AppSettings SettingsStore::load(const AppSettings& fallback) const {
+    try {
+        return AppSettings::fromJson(json::parse(platform::readFile(file)));
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+void SettingsStore::save(const AppSettings& settings) const {
+    AppPaths::ensureSupportDirectory();
+    const platform::FileLock lock(file + ".lock");
+    platform::writeFileAtomically(file, json::dump(settings.toJson()));
+}
+
+}  // namespace kelvane

@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include "TempTree.h"
+#include "files/AppPaths.h"
+#include "files/FileTools.h"
+#include "model/RuleCatalogue.h"
+#include "platform/DirectoryWalker.h"
+#include "scan/CleanScanner.h"
+
+#include <algorithm>
+
+using namespace kelvane;
+using kelvane::fixture::TempTree;
+
+namespace {
+
+CleanRule rule(std::string id, std::string path, RuleGranularity granularity,
+               std::vector<std::string> includes = {"*"}, std::vector<std::string> excludes = {},
+               std::int64_t minAgeDays = 0) {
+    CleanRule r;
+    r.id = std::move(id);
+    r.name = "Rule " + r.id;
+    r.group = RuleGroup::applications;
+    r.path = std::move(path);
+    r.includes = std::move(includes);
+    r.excludes = std::move(excludes);
+    r.minAgeDays = minAgeDays;
+    r.granularity = granularity;
+    return r;
+}
+
+CleanScanner scanner(int limit = 8000) {
+    return CleanScanner{SafetyPolicy{}, limit, 2000};
+}
+
+std::vector<std::string> names(const RuleScanResult& result) {
+    std::vector<std::string> out;
+    for (const auto& item : result.items) {
+        out.push_back(item.name());
+    }
+    return out;
+}
+
+RuleScanResult scanOne(const CleanRule& r, int limit = 8000, std::vector<std::string> ignore = {}) {
+    std::int64_t seen = 0;
+    return scanner(limit).scan(r, ignore, seen);
+}
+
+}  // namespace
+
+TEST(MatchesFilters, IncludesOnNameOrRelativePathExcludesOnAnyComponent) {
+    const std::string root = "/r";
+    struct Case {
+        std::vector<std::string> includes, excludes;
+        std::string path;
+        bool expected;
+    };
+    const Case cases[] = {
+        {{}, {}, "/r/a/b.txt", true},
+        {{"*.log"}, {}, "/r/deep/x.log", true},
+        {{"*.log"}, {}, "/r/deep/x.txt", false},
+        {{"deep/*"}, {}, "/r/deep/x.txt", true},    // whole relative path
+        {{"deep"}, {}, "/r/deep/x.txt", false},     // includes never look at components
+        {{"*"}, {"deep"}, "/r/deep/x.txt", false},  // excludes do
+        {{"*"}, {"deep"}, "/r/other/x.txt", true},
+        {{"*"}, {"*.tmp"}, "/r/a/b.tmp", false},
+        {{"*"}, {"a/b.txt"}, "/r/a/b.txt", false},
+        {{"*"}, {"A"}, "/r/a/b.txt", true},  // case-sensitive
+    };
+    for (const auto& c : cases) {
+        auto r = rule("f", root, RuleGranularity::files, c.includes, c.excludes);
+        const auto name = c.path.substr(c.path.rfind('/') + 1);
+        EXPECT_EQ(CleanScanner::matchesFilters(c.path, name, r, root), c.expected) << c.path;
+    }
+}
+
+TEST(JunkScanFiles, OffersOldMatchingFilesLargestFirstAndCountsTheRest) {
+    TempTree tree;
+    tree.file("cache/small.log", 5000, 10);
+    tree.file("cache/deep/big.log", 50000, 10);
+    tree.file("cache/deep/equal-a.log", 20000, 10);
+    tree.file("cache/deep/equal-b.log", 20000, 10);
+    tree.file("cache/young.log", 5000, 0.5);  // too young: skipped
+    tree.file("cache/empty.log", 0, 10);      // never offered, not counted
+    tree.file("cache/.hidden.log", 5000, 10);
+    tree.file("cache/note.txt", 5000, 10);     // not matched: not counted
+    tree.link("cache/link.log", "small.log");  // links are passed over silently
+    tree.package("cache/Tool.app");
+    tree.age("cache/Tool.app/Contents/Info.bin", 10);
+
+    const auto result =
+        scanOne(rule("c", tree.path("cache"), RuleGranularity::files, {"*.log"}, {}, 1));
+    auto found = names(result);
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[0], "big.log");
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{".hidden.log", "big.log", "equal-a.log",
+                                               "equal-b.log", "small.log"}));
+    // Largest first; equal sizes in the order the walk met them.
+    std::vector<std::string> walkOrder;
+    platform::walkDirectory(tree.path("cache"), {}, [&](const platform::WalkEntry& entry) {
+        walkOrder.emplace_back(entry.name);
+        return platform::WalkAction::proceed;
+    });
+    auto position = [&](const std::string& name) {
+        return std::find(walkOrder.begin(), walkOrder.end(), name) - walkOrder.begin();
+    };
+    for (std::size_t i = 1; i < result.items.size(); ++i) {
+        const auto& a = result.items[i - 1];
+        const auto& b = result.items[i];
+        EXPECT_GE(a.size, b.size);
+        if (a.size == b.size) {
+            EXPECT_LT(position(a.name()), position(b.name()));
+        }
+    }
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_FALSE(result.truncated);
+    EXPECT_FALSE(result.error);
+    EXPECT_EQ(result.items[0].kind, ScanItem::Kind::file);
+    EXPECT_EQ(result.items[0].ruleID, "c");
+    EXPECT_EQ(result.items[0].group, RuleGroup::applications);
+}
+
+TEST(JunkScanFiles, AnExcludedFolderKeepsEverythingBelowIt) {
+    TempTree tree;
+    tree.file("cache/keep/a.bin", 100);
+    tree.file("cache/other/b.bin", 100);
+    EXPECT_EQ(
+        names(scanOne(rule("c", tree.path("cache"), RuleGranularity::files, {"*"}, {"keep"}))),
+        std::vector<std::string>{"b.bin"});
+    EXPECT_TRUE(
+        names(scanOne(rule("c", tree.path("cache"), RuleGranularity::files, {"keep"}))).empty());
+}
+
+TEST(JunkScanFiles, SafetyRefusalsAreCounted) {
+    TempTree tree;
+    tree.file("cache/repo/.git/objects/pack.bin", 100);
+    tree.file("cache/ignored/x.bin", 100);
+    tree.file("cache/fine.bin", 100);
+    const auto result = scanOne(rule("c", tree.path("cache"), RuleGranularity::files), 8000,
+                                {tree.path("cache/ignored")});
+    EXPECT_EQ(names(result), std::vector<std::string>{"fine.bin"});
+    EXPECT_EQ(result.skipped, 2);
+}
+
+TEST(JunkScanTree, EachChildOnceWithFoldersMeasuredWhole) {
+    TempTree tree;
+    tree.file("Trash/old.txt", 5000);
+    tree.file("Trash/Folder/a.bin", 30000);
+    tree.file("Trash/Folder/b/c.bin", 30000);
+    tree.package("Trash/Old.app");
+    tree.link("Trash/link", "old.txt");
+    tree.folder("Trash/empty");
+    const auto result = scanOne(rule("t", tree.path("Trash"), RuleGranularity::tree, {}));
+    EXPECT_EQ(names(result), (std::vector<std::string>{"Folder", "old.txt"}));
+    EXPECT_EQ(result.items[0].kind, ScanItem::Kind::folder);
+    EXPECT_EQ(result.items[0].size, FileTools::allocatedSize(tree.path("Trash/Folder")));
+    EXPECT_EQ(result.skipped, 2);  // the package and the link; the empty folder is not counted
+}
+
+TEST(JunkScanTree, AgeIsTheChildsOwnDateAndPolicyComesFirst) {
+    TempTree tree;
+    tree.file("t/old-folder/new-file.bin", 100, 0.1);
+    tree.age("t/old-folder", 30);
+    tree.file("t/new.bin", 100, 0.1);
+    tree.link("t/young-link", "new.bin");  // refused by the policy, and counted once
+    const auto result = scanOne(rule("t", tree.path("t"), RuleGranularity::tree, {}, {}, 7));
+    EXPECT_EQ(names(result), std::vector<std::string>{"old-folder"});
+    EXPECT_EQ(result.skipped, 2);
+}
+
+TEST(JunkScanLimits, TruncatedAtExactlyTheLimit) {
+    TempTree tree;
+    for (int i = 0; i < 5; ++i) {
+        tree.file("c/f" + std::to_string(i), 100);
+    }
+    for (const auto granularity : {RuleGranularity::files, RuleGranularity::tree}) {
+        const auto atLimit = scanOne(rule("c", tree.path("c"), granularity), 5);
+        EXPECT_EQ(atLimit.items.size(), 5u);
+        EXPECT_TRUE(atLimit.truncated);
+        const auto below = scanOne(rule("c", tree.path("c"), granularity), 3);
+        EXPECT_EQ(below.items.size(), 3u);
+        EXPECT_TRUE(below.truncated);
+        EXPECT_FALSE(scanOne(rule("c", tree.path("c"), granularity), 6).truncated);
+    }
+}
+
+TEST(JunkScanRuleFolder, MissingIsEmptyAFileIsAnError) {
+    TempTree tree;
+    tree.file("plain", 10);
+    const auto missing = scanOne(rule("m", tree.path("missing"), RuleGranularity::files));
+    EXPECT_TRUE(missing.items.empty());
+    EXPECT_FALSE(missing.error);
+    const auto file = scanOne(rule("f", tree.path("plain"), RuleGranularity::tree));
+    EXPECT_EQ(file.error, "The rule path is not a folder.");
+}
+
+TEST(JunkScanRuleFolder, UnreadableFolderOfAFilesRule) {
+    TempTree tree;
+    tree.file("locked/x.bin", 100);
+    fixture::openUpForOthers(tree.root());
+    tree.chmod("locked", 0000);
+    const auto r = rule("l", tree.path("locked"), RuleGranularity::files);
+    const auto outcome = fixture::runUnprivileged([&]() -> std::int64_t {
+        const auto result = scanOne(r);
+        return result.error == "The folder could not be read." ? 1 : 0;
+    });
+    if (!outcome) {
+        GTEST_SKIP() << "cannot drop privileges to the unprivileged user here";
+    }
+    EXPECT_EQ(*outcome, 1);
+}
+
+TEST(JunkScanFallback, TemporaryFilesOlderThanADay) {
+    const auto tmp = AppPaths::expand("$TMPDIR");
+    fixture::TempTree tree(tmp);
+    tree.file("two-days.bin", 1000, 2);
+    tree.file("an-hour.bin", 1000, 1.0 / 24);
+    const auto userTemp = *RuleCatalogue::rule("user-temp", RuleCatalogue::fallback());
+    const auto result = scanOne(userTemp);
+    EXPECT_EQ(names(result), std::vector<std::string>{"two-days.bin"});
+    EXPECT_EQ(result.skipped, 1);
+}
+
+TEST(JunkScan, NoEnabledRules) {
+    std::vector<ScanProgress> reports;
+    const auto result = scanner().scanJunk(RuleCatalogue::fallback(), {}, {},
+                                           [&](const ScanProgress& p) { reports.push_back(p); });
+    EXPECT_TRUE(result.results.empty());
+    EXPECT_FALSE(result.cancelled);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].title, "Finishing");
+    EXPECT_EQ(reports[0].totalRules, 0);
+}
+
+TEST(JunkScan, RulesInCatalogueOrderWithProgressAtBoundaries) {
+    TempTree tree;
+    tree.file("a/1", 100);
+    tree.file("b/2", 100);
+    tree.file("b/3", 100);
+    const std::vector<CleanRule> rules{rule("a", tree.path("a"), RuleGranularity::files),
+                                       rule("off", tree.path("a"), RuleGranularity::files),
+                                       rule("b", tree.path("b"), RuleGranularity::files)};
+    std::vector<ScanProgress> reports;
+    const auto result = scanner().scanJunk(rules, {"b", "a", "unknown"}, {},
+                                           [&](const ScanProgress& p) { reports.push_back(p); });
+    ASSERT_EQ(result.results.size(), 2u);
+    EXPECT_EQ(result.results[0].id(), "a");
+    EXPECT_EQ(result.results[1].id(), "b");
+    EXPECT_EQ(result.itemCount(), 3);
+    EXPECT_LE(result.startedAt, result.finishedAt);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[0].title, "Rule a");
+    EXPECT_EQ(reports[1].title, "Rule b");
+    EXPECT_EQ(reports[1].completedRules, 1);
+    EXPECT_EQ(reports[1].filesSeen, 1);  // the one entry of rule a
+    EXPECT_EQ(reports[2].title, "Finishing");
+    EXPECT_EQ(reports[2].completedRules, 2);
+    EXPECT_EQ(reports[2].filesSeen, 3);
+}
+
+TEST(JunkScanCancel, DuringAnEarlierRuleVersusTheLast) {
+    TempTree tree;
+    for (const auto* folder : {"a", "b", "c"}) {
+        for (int i = 0; i < 3; ++i) {
+            tree.file(std::string(folder) + "/f" + std::to_string(i), 100);
+        }
+    }
+    const std::vector<CleanRule> rules{rule("a", tree.path("a"), RuleGranularity::files),
+                                       rule("b", tree.path("b"), RuleGranularity::files),
+                                       rule("c", tree.path("c"), RuleGranularity::files)};
+    const std::set<std::string> all{"a", "b", "c"};
+    for (const auto& [cancelIn, expectCancelled, expectResults, finalTitle] :
+         {std::tuple{"Rule b", true, 2u, "Stopping"},
+          std::tuple{"Rule c", false, 3u, "Finishing"}}) {
+        std::stop_source stop;
+        std::string last;
+        // Cancelling when the rule's own report arrives stops its walk before the first entry.
+        const auto result = scanner().scanJunk(
+            rules, all, {},
+            [&](const ScanProgress& p) {
+                last = p.title;
+                if (p.title == cancelIn) {
+                    stop.request_stop();
+                }
+            },
+            stop.get_token());
+        EXPECT_EQ(result.cancelled, expectCancelled) << cancelIn;
+        ASSERT_EQ(result.results.size(), expectResults) << cancelIn;
+        EXPECT_TRUE(result.results.back().items.empty()) << cancelIn;  // the partial rule
+        EXPECT_FALSE(result.results.back().truncated);
+        EXPECT_EQ(last, finalTitle);
+    }
+}
