@@ -17,6 +17,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "scan/CleanScanner.h"
+#include "system/StartupItems.h"
 
 namespace kelvane {
 
@@ -249,7 +250,7 @@ AppState::AppState(ControllerOptions options, QObject* parent)
     batchModel_.assign(store.batches());
 
     // 10–11.
-    startupItemModel_.assign(CleanScanner::startupItems());
+    startupItemModel_.assign(StartupItems::startupItems());
     refreshVolume();
 
     toastTimer_.setSingleShot(true);

@@ -14,6 +14,7 @@
 #include "platform/RunningProcesses.h"
 #include "platform/Uuid.h"
 #include "scan/CleanScanner.h"
+#include "system/StartupItems.h"
 
 namespace kelvane {
 
@@ -65,18 +66,18 @@ void AppState::toggleStartup(const StartupItem& chosen) {
     }
     const bool enable = !item.isEnabled;
     try {
-        CleanScanner::setStartupItem(item, enable);
+        StartupItems::setStartupItem(item, enable);
     } catch (const std::exception& error) {
         setToast(std::string(error.what()));
         return;
     }
-    setStartupItems(CleanScanner::startupItems());
+    setStartupItems(StartupItems::startupItems());
     setToast(item.label + (enable ? " will be enabled after you sign in again."
                                   : " will be disabled after you sign in again."));
 }
 
 void AppState::reloadStartupItems() {
-    setStartupItems(CleanScanner::startupItems());
+    setStartupItems(StartupItems::startupItems());
     setToast("Startup list refreshed.");
 }
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <memory>
 
-#include "files/AppPaths.h"
+#include "platform/Environment.h"
 
 namespace kelvane::Format {
 
@@ -149,7 +149,7 @@ std::string percent(double fraction) {
 }
 
 std::string shortPath(std::string_view p) {
-    const auto home = AppPaths::home();
+    const auto home = platform::homeDirectory();
     if (home == "/" || p.substr(0, home.size()) != home) {
         return std::string(p);
     }

@@ -17,7 +17,6 @@
 #include "model/ScanRecords.h"
 #include "scan/DuplicateScan.h"
 #include "scan/LargeFileScan.h"
-#include "system/StartupItems.h"
 
 namespace kelvane {
 
@@ -57,16 +56,6 @@ struct CleanScanner {
                                  const std::vector<std::string>& ignoreList, std::int64_t fileLimit,
                                  const CountCallback& progress = {},
                                  std::stop_token stop = {}) const;
-
-    // The user's agents, the parked ones, then the machine-wide ones, sorted by label
-    // (locale-aware, case-insensitive, stable). Never fails.
-    static std::vector<StartupItem> startupItems();
-    // The agent files directly in one folder, in listing order.
-    static std::vector<StartupItem> readAgents(const std::string& folder, StartupKind kind,
-                                               bool canToggle, bool disabled);
-    // The item after switching its file between the user's agent folder and "Disabled Launch
-    // Agents"; unchanged when it cannot be toggled or its file is gone. Throws FileSystemError.
-    static StartupItem setStartupItem(const StartupItem& item, bool enabled);
 
     // Hex SHA-256 of the first 262,144 bytes; nothing when the file cannot be opened or read.
     static std::optional<std::string> partialHash(const std::string& path);

@@ -10,7 +10,6 @@
 #include "platform/FileSystemError.h"
 #include "platform/PathText.h"
 #include "platform/PropertyList.h"
-#include "scan/CleanScanner.h"
 #include "system/StartupItems.h"
 
 namespace kelvane {
@@ -77,7 +76,7 @@ void moveFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::vector<StartupItem> CleanScanner::readAgents(const std::string& folder, StartupKind kind,
+std::vector<StartupItem> StartupItems::readAgents(const std::string& folder, StartupKind kind,
                                                   bool canToggle, bool disabled) {
     std::vector<StartupItem> items;
     const auto names = platform::listDirectory(folder);
@@ -95,7 +94,7 @@ std::vector<StartupItem> CleanScanner::readAgents(const std::string& folder, Sta
     return items;
 }
 
-std::vector<StartupItem> CleanScanner::startupItems() {
+std::vector<StartupItem> StartupItems::startupItems() {
     auto items = readAgents(userAgentsFolder(), StartupKind::userAgent, true, false);
     for (auto& item :
          readAgents(AppPaths::disabledAgentsDirectory(), StartupKind::userAgent, true, true)) {
@@ -117,7 +116,7 @@ std::vector<StartupItem> CleanScanner::startupItems() {
     return items;
 }
 
-StartupItem CleanScanner::setStartupItem(const StartupItem& item, bool enabled) {
+StartupItem StartupItems::setStartupItem(const StartupItem& item, bool enabled) {
     if (!item.canToggle) {
         return item;
     }

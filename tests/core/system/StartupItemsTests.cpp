@@ -7,7 +7,7 @@
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
 #include "platform/PropertyList.h"
-#include "scan/CleanScanner.h"
+#include "system/StartupItems.h"
 
 using namespace kelvane;
 using platform::PlistArray;
@@ -67,7 +67,7 @@ TEST_F(StartupTest, ReadsXmlAndBinaryAgentsAndSkipsWhatIsNoAgent) {
                           {"RunAtLoad", PlistValue{"yes"}}});
     agent(folder, "nothing.plist", PlistDictionary{{"Label", PlistValue{"nothing"}}});
 
-    auto items = CleanScanner::readAgents(tree.path(folder), StartupKind::systemAgent, true, false);
+    auto items = StartupItems::readAgents(tree.path(folder), StartupKind::systemAgent, true, false);
     std::sort(items.begin(), items.end(),
               [](const auto& a, const auto& b) { return a.label < b.label; });
     EXPECT_EQ(labels(items),
@@ -79,7 +79,7 @@ TEST_F(StartupTest, ReadsXmlAndBinaryAgentsAndSkipsWhatIsNoAgent) {
     EXPECT_FALSE(items[2].runAtLoad);  // not a Boolean
     EXPECT_FALSE(items[0].canToggle);  // machine-wide agents never toggle
     EXPECT_TRUE(items[0].isEnabled);
-    EXPECT_TRUE(CleanScanner::readAgents(tree.path("missing"), StartupKind::userAgent, true, false)
+    EXPECT_TRUE(StartupItems::readAgents(tree.path("missing"), StartupKind::userAgent, true, false)
                     .empty());
 }
 
@@ -88,7 +88,7 @@ TEST_F(StartupTest, ListsEnabledAndParkedSortedByLabelAndSwitches) {
     agent("Library/LaunchAgents", "alpha.plist", labelled("Alpha"));
     agent("Library/Application Support/Kelvane/Disabled Launch Agents", "beta.plist",
           labelled("beta"));
-    const auto items = CleanScanner::startupItems();
+    const auto items = StartupItems::startupItems();
     ASSERT_GE(items.size(), 3u);
     EXPECT_EQ(items[0].label, "Alpha");
     EXPECT_EQ(items[1].label, "beta");
@@ -97,24 +97,24 @@ TEST_F(StartupTest, ListsEnabledAndParkedSortedByLabelAndSwitches) {
     EXPECT_TRUE(items[2].canToggle);
 
     // Switching the enabled one off replaces the parked copy.
-    const auto off = CleanScanner::setStartupItem(items[1], false);
+    const auto off = StartupItems::setStartupItem(items[1], false);
     EXPECT_FALSE(off.isEnabled);
     EXPECT_EQ(off.path, AppPaths::disabledAgentsDirectory() + "/beta.plist");
     EXPECT_FALSE(FileTools::exists(tree.path("Library/LaunchAgents/beta.plist")));
-    const auto on = CleanScanner::setStartupItem(off, true);
+    const auto on = StartupItems::setStartupItem(off, true);
     EXPECT_TRUE(on.isEnabled);
     EXPECT_EQ(on.path, tree.path("Library/LaunchAgents/beta.plist"));
     EXPECT_FALSE(FileTools::exists(off.path));
 
     // A file that is no longer where it was: nothing changes.
-    EXPECT_EQ(CleanScanner::setStartupItem(off, true), off);
+    EXPECT_EQ(StartupItems::setStartupItem(off, true), off);
 }
 
 TEST_F(StartupTest, MachineWideAgentsAreNeverMoved) {
     const auto path = agent("system", "daemon.plist", labelled("daemon"));
     const StartupItem item{path, "daemon", std::nullopt, false, StartupKind::systemAgent,
                            true, false};
-    EXPECT_EQ(CleanScanner::setStartupItem(item, false), item);
+    EXPECT_EQ(StartupItems::setStartupItem(item, false), item);
     EXPECT_TRUE(FileTools::exists(path));
     EXPECT_FALSE(FileTools::exists(AppPaths::supportDirectory()));
 }

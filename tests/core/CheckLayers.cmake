@@ -1,0 +1,43 @@
+# Fails when a file of the core includes a header of a room above its own, so the rooms stay a
+# stack: platform at the bottom, then support, model and files, and the four subsystems on top,
+# which use the rooms below and never each other.
+# Run as: cmake -DCORE_DIR=<core folder> -P CheckLayers.cmake
+
+set(level_platform 0)
+set(level_support 1)
+set(level_model 2)
+set(level_files 3)
+set(level_scan 4)
+set(level_quarantine 4)
+set(level_settings 4)
+set(level_system 4)
+
+file(GLOB_RECURSE sources RELATIVE "${CORE_DIR}" "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
+set(faults "")
+foreach(source IN LISTS sources)
+  string(REGEX MATCH "^[a-z]+" room "${source}")
+  if(NOT DEFINED level_${room})
+    string(APPEND faults "\n  ${source}: not inside a known room")
+    continue()
+  endif()
+  file(STRINGS "${CORE_DIR}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+    string(REGEX MATCH "^[a-z]+/" target "${header}")
+    if(target STREQUAL "")
+      string(APPEND faults "\n  ${source}: includes \"${header}\" without naming its room")
+      continue()
+    endif()
+    string(REGEX REPLACE "/$" "" target "${target}")
+    if(NOT DEFINED level_${target})
+      string(APPEND faults "\n  ${source}: includes \"${header}\" from outside the core")
+    elseif(NOT target STREQUAL room AND NOT level_${target} LESS level_${room})
+      string(APPEND faults "\n  ${source}: ${room} may not include ${target} (\"${header}\")")
+    endif()
+  endforeach()
+endforeach()
+
+if(faults)
+  message(FATAL_ERROR "Includes that break the core's layering:${faults}")
+endif()
+message(STATUS "The core's rooms include only rooms below them.")
