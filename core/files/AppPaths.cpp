@@ -1,5 +1,8 @@
 #include "files/AppPaths.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -45,24 +48,37 @@ std::string scheduleFile() {
 
 namespace {
 
-void createFolder(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        throw FileSystemError::creatingFolder(folder, error);
+// Creates the folder and any missing parents, all private to the user (0700), and makes an
+// existing one private too: the quarantine holds files moved out of private folders.
+void createPrivateFolder(const std::string& folder) {
+    std::string partial;
+    std::size_t start = 1;
+    while (start <= folder.size()) {
+        auto slash = folder.find('/', start);
+        if (slash == std::string::npos) {
+            slash = folder.size();
+        }
+        partial = folder.substr(0, slash);
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            throw FileSystemError::creatingFolder(partial, {errno, std::generic_category()});
+        }
+        start = slash + 1;
     }
-    // create_directories is content with an existing file of that name; a folder is needed.
-    if (!std::filesystem::is_directory(folder, error)) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         throw FileSystemError::creatingFolder(folder,
                                               std::make_error_code(std::errc::not_a_directory));
+    }
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+        ::chmod(folder.c_str(), st.st_mode & 0700);
     }
 }
 
 }  // namespace
 
 void ensureSupportDirectory() {
-    createFolder(supportDirectory());
-    createFolder(quarantineDirectory());
+    createPrivateFolder(supportDirectory());
+    createPrivateFolder(quarantineDirectory());
 }
 
 std::string expand(std::string_view text) {

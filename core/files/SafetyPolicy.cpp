@@ -41,7 +41,10 @@ std::optional<std::string> SafetyPolicy::rejectionReason(
 }
 
 ProtectedPlaces::ProtectedPlaces()
-    : home_(AppPaths::home()), homeLower_(path::lowercasedASCII(home_)) {
+    : home_(AppPaths::home()),
+      homeLower_(path::lowercasedASCII(home_)),
+      support_(AppPaths::supportDirectory()),
+      resolvedSupport_(platform::resolveSymbolicLinks(support_)) {
     personal_.reserve(SafetyPolicy::personalFolders.size());
     for (const auto folder : SafetyPolicy::personalFolders) {
         personal_.push_back(path::appending(home_, folder));
@@ -50,7 +53,8 @@ ProtectedPlaces::ProtectedPlaces()
 
 bool ProtectedPlaces::matches(std::string_view candidate) const {
     if (candidate == "/" ||
-        (candidate.size() == homeLower_.size() && path::lowercasedASCII(candidate) == homeLower_)) {
+        (candidate.size() == homeLower_.size() && path::lowercasedASCII(candidate) == homeLower_) ||
+        isOwnData(candidate)) {
         return true;
     }
     for (const auto& folder : personal_) {
@@ -143,6 +147,9 @@ std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
     }
     if (!SafetyPolicy::contains(resolvedItem, resolvedRuleFolder_)) {
         return "The item resolves outside the rule folder. It may be a symbolic link.";
+    }
+    if (places_.isOwnData(item) || places_.isOwnData(resolvedItem)) {
+        return "The item is part of Kelvane's own data.";
     }
     if (isSymbolicLink) {
         return "The item is a symbolic link.";

@@ -104,10 +104,18 @@ class ProtectedPlaces {
         return matches(standardized) || (resolved != standardized && matches(resolved));
     }
 
+    // Kelvane's own support folder, with the quarantine: never offered, never moved.
+    bool isOwnData(std::string_view candidate) const {
+        return SafetyPolicy::contains(candidate, support_) ||
+               SafetyPolicy::contains(candidate, resolvedSupport_);
+    }
+
   private:
     std::string home_;
     std::string homeLower_;
     std::vector<std::string> personal_;
+    std::string support_;
+    std::string resolvedSupport_;
 };
 
 // Ignore-list texts expanded once; `contains` is the inside relation over each of them.

@@ -92,7 +92,7 @@ void writeFileAtomically(const std::string& path, std::string_view contents) {
 }
 
 FileLock::FileLock(const std::string& lockPath) {
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0) {
         throw FileSystemError::writing(lockPath, lastError());
     }
@@ -103,6 +103,17 @@ FileLock::FileLock(const std::string& lockPath) {
             fd_ = -1;
             throw FileSystemError::writing(lockPath, error);
         }
+    }
+}
+
+FileLock::FileLock(const std::string& lockPath, TryOnly) {
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        throw FileSystemError::writing(lockPath, lastError());
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
 }
 

@@ -23,6 +23,10 @@ class FileLock {
     // Blocks until the lock is held. Throws FileSystemError when the lock file cannot be
     // opened.
     explicit FileLock(const std::string& lockPath);
+    // Without waiting: held() says whether the lock was free.
+    struct TryOnly {};
+    FileLock(const std::string& lockPath, TryOnly);
+    bool held() const { return fd_ >= 0; }
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "platform/Environment.h"
@@ -61,7 +62,10 @@ bool hasPackageExtension(std::string_view name) {
     return false;
 }
 
-std::string resolveSymbolicLinks(std::string_view input) {
+namespace {
+
+std::optional<std::string> resolve(std::string_view input,
+                                   const std::function<bool(const struct stat&)>& mayFollow) {
     // Component by component, as the kernel does: a link's target replaces the link and is
     // walked in turn; a component that does not exist ends the lookups and the remaining
     // components are appended as text.
@@ -120,6 +124,9 @@ std::string resolveSymbolicLinks(std::string_view input) {
         if (!S_ISLNK(st.st_mode)) {
             continue;
         }
+        if (mayFollow && !mayFollow(st)) {
+            return std::nullopt;
+        }
         ssize_t n;
         for (;;) {
             n = ::readlink(resolved.c_str(), target.data(), target.size());
@@ -141,6 +148,17 @@ std::string resolveSymbolicLinks(std::string_view input) {
         pushComponents(link);
     }
     return resolved.empty() ? "/" : resolved;
+}
+
+}  // namespace
+
+std::string resolveSymbolicLinks(std::string_view path) {
+    return *resolve(path, {});
+}
+
+std::optional<std::string> resolveSymbolicLinksWhere(
+    std::string_view path, const std::function<bool(const struct stat& link)>& mayFollow) {
+    return resolve(path, mayFollow);
 }
 
 std::optional<VolumeCapacity> volumeCapacity(const std::string& path) {

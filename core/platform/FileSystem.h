@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ bool hasPackageExtension(std::string_view name);
 // longest existing prefix is resolved and the rest appended, so paths that do not exist
 // yet resolve too. A link loop leaves the rest of the path unresolved.
 std::string resolveSymbolicLinks(std::string_view path);
+// The same, but nothing as soon as a link is met that `mayFollow` refuses.
+std::optional<std::string> resolveSymbolicLinksWhere(
+    std::string_view path, const std::function<bool(const struct stat& link)>& mayFollow);
 
 struct VolumeCapacity {
     std::int64_t available = 0;

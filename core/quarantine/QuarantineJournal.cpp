@@ -6,15 +6,38 @@
 
 #include <cerrno>
 #include <map>
+#include <set>
 #include <sstream>
 
+#include "platform/DirectoryWalker.h"
 #include "platform/FileIO.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystemError.h"
 #include "platform/PathText.h"
-#include "platform/SafeMove.h"
+#include "platform/TreeCopy.h"
 
 namespace kelvane {
+
+namespace {
+
+json::Json identityJson(const platform::FileIdentity& identity) {
+    return json::Json{{"device", identity.device}, {"inode", identity.inode}};
+}
+
+std::optional<platform::FileIdentity> identityFromJson(const json::Json& object, const char* key) {
+    if (!object.is_object() || !object.contains(key)) {
+        return std::nullopt;
+    }
+    const auto& value = object.at(key);
+    if (!value.is_object() || !value.contains("device") || !value.contains("inode") ||
+        !value.at("device").is_number_unsigned() || !value.at("inode").is_number_unsigned()) {
+        return std::nullopt;
+    }
+    return platform::FileIdentity{value.at("device").get<std::uint64_t>(),
+                                  value.at("inode").get<std::uint64_t>()};
+}
+
+}  // namespace
 
 QuarantineJournal::QuarantineJournal(const std::string& batchFolder, Date createdAt,
                                      const std::string& note) {
@@ -35,7 +58,9 @@ QuarantineJournal::QuarantineJournal(const std::string& batchFolder, Date create
     if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0 || ::fcntl(fd_, F_SETFL, O_APPEND) != 0) {
         fail();
     }
-    append(json::Json{{"createdAt", json::formatDate(createdAt)}, {"note", note}});
+    if (!append(json::Json{{"createdAt", json::formatDate(createdAt)}, {"note", note}}, false)) {
+        fail();
+    }
     if (::rename(temporary.c_str(), file.c_str()) != 0) {
         fail();
     }
@@ -47,7 +72,7 @@ QuarantineJournal::~QuarantineJournal() {
     }
 }
 
-void QuarantineJournal::append(const json::Json& line) {
+bool QuarantineJournal::append(const json::Json& line, bool flush) {
     // One write a line: a process killed mid-clean leaves whole lines behind.
     const auto text = line.dump(-1, ' ', false, json::Json::error_handler_t::replace) + "\n";
     std::size_t written = 0;
@@ -57,28 +82,31 @@ void QuarantineJournal::append(const json::Json& line) {
             continue;
         }
         if (n <= 0) {
-            return;  // recovery then judges the item from the disk
+            return false;
         }
         written += static_cast<std::size_t>(n);
     }
+    return !flush || ::fdatasync(fd_) == 0;
 }
 
-void QuarantineJournal::intend(const QuarantineEntry& entry) {
-    append(json::Json{{"intent", entry.toJson()}});
+bool QuarantineJournal::intend(const QuarantineEntry& entry, const platform::FileIdentity& source) {
+    return append(json::Json{{"intent", entry.toJson()}, {"source", identityJson(source)}}, false);
 }
 
-void QuarantineJournal::copied(const std::string& entryID) {
-    append(json::Json{{"copied", entryID}});
+bool QuarantineJournal::copied(const std::string& entryID) {
+    // The source is removed next: this line must outlive a power cut.
+    return append(json::Json{{"copied", entryID}}, true);
 }
 
-void QuarantineJournal::moved(const std::string& entryID) {
-    append(json::Json{{"moved", entryID}});
+bool QuarantineJournal::moved(const std::string& entryID) {
+    return append(json::Json{{"moved", entryID}}, false);
 }
 
-QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchFolder) {
+QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchFolder,
+                                                       bool repair) {
     Recovery recovery;
     const auto file = path::appending(batchFolder, journalFileName);
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
         ::close(fd);
         recovery.found = Found::inUse;
@@ -95,6 +123,7 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
 
     struct Item {
         QuarantineEntry entry;
+        std::optional<platform::FileIdentity> source;
         bool copied = false;
         bool moved = false;
     };
@@ -113,7 +142,7 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
             } else if (object.contains("intent")) {
                 auto entry = QuarantineEntry::fromJson(object.at("intent"));
                 byID[entry.id] = items.size();
-                items.push_back(Item{std::move(entry)});
+                items.push_back(Item{std::move(entry), identityFromJson(object, "source")});
             } else if (auto copied = json::optionalString(object, "copied")) {
                 if (auto it = byID.find(*copied); it != byID.end()) {
                     items[it->second].copied = true;
@@ -128,23 +157,40 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
         }
     }
 
-    const auto payload = path::appending(batchFolder, "payload");
+    std::error_code error;
+    const auto payload = platform::openFolderNoFollow(
+        platform::resolveSymbolicLinks(path::appending(batchFolder, "payload")), error);
+    if (!payload) {
+        return recovery;
+    }
+    std::set<std::string> accounted;
     for (auto& item : items) {
-        const auto stored = path::appending(payload, item.entry.storedName);
-        const bool inPayload = platform::entryValues(stored, false).has_value();
-        if (!inPayload) {
+        const auto stored = platform::identityAt(payload.fd(), item.entry.storedName);
+        if (!stored) {
             continue;
         }
-        const bool stillInPlace = platform::entryValues(item.entry.originalPath, false).has_value();
-        if (item.moved || !stillInPlace || item.copied) {
+        accounted.insert(item.entry.storedName);
+        const bool renamed = item.source && *item.source == *stored;
+        if (item.moved || item.copied || renamed) {
             recovery.entries.push_back(std::move(item.entry));
-            continue;
+        } else if (item.source) {
+            // Another object than the source, with no "copied" line: a copy across file
+            // systems cut short. Its source was not touched before that line.
+            if (repair) {
+                platform::removeTree(payload.fd(), item.entry.storedName);
+            }
+            accounted.erase(item.entry.storedName);
+        } else if (!platform::entryValues(item.entry.originalPath, false)) {
+            // A journal without identities: listed when its original is gone, else kept
+            // unlisted; never removed, as it cannot be proved a copy.
+            recovery.entries.push_back(std::move(item.entry));
         }
-        // A copy across file systems cut short: the original is whole where it was.
-        std::error_code error;
-        auto folder = platform::openFolderNoFollow(platform::resolveSymbolicLinks(payload), error);
-        if (folder) {
-            platform::removeAt(folder.fd(), item.entry.storedName);
+    }
+    for (const auto& name : platform::listDirectory(platform::resolveSymbolicLinks(
+                                                        path::appending(batchFolder, "payload")))
+                                .value_or(std::vector<std::string>{})) {
+        if (!accounted.contains(name)) {
+            recovery.unexplainedPayload = true;
         }
     }
     if (!recovery.entries.empty()) {

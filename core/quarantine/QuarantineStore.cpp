@@ -1,8 +1,11 @@
 #include "quarantine/QuarantineStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <filesystem>
 #include <map>
+#include <memory>
 
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
@@ -11,102 +14,22 @@
 #include "platform/FileIO.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystemError.h"
+#include "platform/OpenFolder.h"
 #include "platform/PathText.h"
 #include "platform/SafeMove.h"
+#include "platform/TreeCopy.h"
 #include "platform/Uuid.h"
 #include "quarantine/QuarantineJournal.h"
+#include "quarantine/RestoreJournal.h"
 
 namespace kelvane {
 
-QuarantineEntry QuarantineEntry::fromJson(const json::Json& object) {
-    json::requireObject(object, "A quarantine entry");
-    QuarantineEntry entry;
-    entry.id = json::requireString(object, "id");
-    entry.originalPath = json::requireString(object, "originalPath");
-    entry.storedName = json::requireString(object, "storedName");
-    entry.size = json::requireInt(object, "size");
-    entry.modified = json::requireDate(object, "modified");
-    entry.ruleID = json::requireString(object, "ruleID");
-    entry.restoredAt = json::optionalDate(object, "restoredAt");
-    entry.failure = json::optionalString(object, "failure");
-    return entry;
-}
-
-json::Json QuarantineEntry::toJson() const {
-    json::Json object{
-        {"id", id},     {"originalPath", originalPath},           {"storedName", storedName},
-        {"size", size}, {"modified", json::formatDate(modified)}, {"ruleID", ruleID}};
-    if (restoredAt) {
-        object["restoredAt"] = json::formatDate(*restoredAt);
-    }
-    if (failure) {
-        object["failure"] = *failure;
-    }
-    return object;
-}
-
-std::vector<QuarantineEntry> QuarantineBatch::remainingItems() const {
-    std::vector<QuarantineEntry> remaining;
-    for (const auto& item : items) {
-        if (!item.restoredAt) {
-            remaining.push_back(item);
-        }
-    }
-    return remaining;
-}
-
-std::int64_t QuarantineBatch::remainingBytes() const {
-    std::int64_t total = 0;
-    for (const auto& item : items) {
-        if (!item.restoredAt) {
-            total += item.size;
-        }
-    }
-    return total;
-}
-
-QuarantineBatch QuarantineBatch::fromJson(const json::Json& object) {
-    json::requireObject(object, "A quarantine batch");
-    QuarantineBatch batch;
-    batch.id = json::requireString(object, "id");
-    batch.createdAt = json::requireDate(object, "createdAt");
-    batch.expiresAt = json::requireDate(object, "expiresAt");
-    batch.note = json::requireString(object, "note");
-    const auto& items = json::requireKey(object, "items");
-    if (!items.is_array()) {
-        throw json::DecodeError("The value of “items” is not a list.");
-    }
-    for (const auto& item : items) {
-        batch.items.push_back(QuarantineEntry::fromJson(item));
-    }
-    return batch;
-}
-
-json::Json QuarantineBatch::toJson() const {
-    auto list = json::Json::array();
-    for (const auto& item : items) {
-        list.push_back(item.toJson());
-    }
-    return json::Json{{"id", id},
-                      {"createdAt", json::formatDate(createdAt)},
-                      {"expiresAt", json::formatDate(expiresAt)},
-                      {"note", note},
-                      {"items", list}};
-}
-
-std::string QuarantineStore::indexFile() const {
-    return path::appending(root, "index.json");
-}
-
-std::string QuarantineStore::batchFolder(const std::string& batchID) const {
-    return path::appending(root, batchID);
-}
-
-std::string QuarantineStore::lockFile() const {
-    return path::appending(root, ".lock");
-}
-
 namespace {
+
+// A file-name component holds at most this many bytes on Linux file systems.
+constexpr std::size_t nameMax = 255;
+// The prefix of a batch folder being deleted; what follows is the batch ID.
+constexpr std::string_view deletingPrefix = ".deleting-";
 
 // The index keeps whole seconds; a record made here equals the one read back later.
 Date wholeSeconds(Date date) {
@@ -114,12 +37,9 @@ Date wholeSeconds(Date date) {
 }
 
 Date expiryFor(Date createdAt, std::int64_t retentionDays) {
-    return createdAt + std::chrono::seconds{std::max<std::int64_t>(retentionDays, 1) * 86'400};
-}
-
-bool looksLikeBatchID(const std::string& name) {
-    return name.size() == 36 && name[8] == '-' && name[13] == '-' && name[18] == '-' &&
-           name[23] == '-';
+    // Clamped so that the product cannot overflow: a century is as good as forever here.
+    const auto days = std::clamp<std::int64_t>(retentionDays, 1, 36'500);
+    return createdAt + std::chrono::seconds{days * 86'400};
 }
 
 void sortNewestFirst(std::vector<QuarantineBatch>& list) {
@@ -127,19 +47,58 @@ void sortNewestFirst(std::vector<QuarantineBatch>& list) {
                      [](const auto& a, const auto& b) { return a.createdAt > b.createdAt; });
 }
 
-// Makes the quarantine folder; the index and the lock live in it.
-void ensureRoot(const std::string& root) {
-    AppPaths::ensureSupportDirectory();
-    std::error_code error;
-    std::filesystem::create_directories(root, error);
-    if (error) {
-        throw FileSystemError::creatingFolder(root, error);
+// The length of the longest prefix of `text` of at most `limit` bytes that does not cut a
+// UTF-8 sequence in two.
+std::size_t utf8Prefix(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text.size();
     }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return end;
 }
 
 }  // namespace
 
-std::vector<QuarantineBatch> QuarantineStore::readIndex() const {
+std::string QuarantineStore::indexFile() const {
+    return path::appending(root, "index.json");
+}
+
+std::string QuarantineStore::batchFolder(const std::string& batchID) const {
+    if (!isBatchID(batchID)) {
+        throw FileSystemError("“" + batchID + "” is not a quarantine batch.",
+                              std::make_error_code(std::errc::invalid_argument));
+    }
+    return path::appending(root, batchID);
+}
+
+std::string QuarantineStore::lockFile() const {
+    return path::appending(root, ".lock");
+}
+
+std::string QuarantineStore::storedName(std::size_t index, const std::string& uuid,
+                                        const std::string& name) {
+    const auto prefix = std::to_string(index) + "-" + uuid.substr(0, 8) + "-";
+    if (prefix.size() + name.size() <= nameMax) {
+        return prefix + name;
+    }
+    // Too long with the prefix: shorten the base name and keep a short extension, so the
+    // stored copy still opens with the right application.
+    const auto room = nameMax - prefix.size();
+    std::string_view base(name);
+    std::string_view extension;
+    if (const auto dot = name.rfind('.');
+        dot != std::string::npos && dot > 0 && name.size() - dot <= 16) {
+        base = std::string_view(name).substr(0, dot);
+        extension = std::string_view(name).substr(dot);
+    }
+    return prefix + std::string(base.substr(0, utf8Prefix(base, room - extension.size()))) +
+           std::string(extension);
+}
+
+std::vector<QuarantineBatch> QuarantineStore::readIndex(bool repair) const {
     std::vector<QuarantineBatch> list;
     try {
         const auto document = json::parse(platform::readFile(indexFile()));
@@ -152,22 +111,46 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex() const {
         list.clear();
     }
 
+    const auto names = platform::listDirectory(root).value_or(std::vector<std::string>{});
+    // Deletions that died half-way: the batch was to go; finish it.
+    for (const auto& name : names) {
+        if (!name.starts_with(deletingPrefix) || !isBatchID(name.substr(deletingPrefix.size()))) {
+            continue;
+        }
+        const auto id = name.substr(deletingPrefix.size());
+        std::erase_if(list, [&](const QuarantineBatch& batch) { return batch.id == id; });
+        if (repair) {
+            std::error_code error;
+            const auto folder =
+                platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+            if (folder) {
+                platform::removeTree(folder.fd(), name);
+            }
+        }
+    }
+
+    // Restores that died before they rewrote the index.
+    for (auto& batch : list) {
+        RestoreJournal::apply(batchFolder(batch.id), batch, repair);
+    }
+
     // Batch folders the index does not list: a clean that died, or whose index write failed,
     // left them. Their journals say what is inside.
     std::set<std::string> listed;
     for (const auto& batch : list) {
         listed.insert(batch.id);
     }
-    for (const auto& name : platform::listDirectory(root).value_or(std::vector<std::string>{})) {
-        if (!looksLikeBatchID(name) || listed.contains(name)) {
+    for (const auto& name : names) {
+        if (!isBatchID(name) || listed.contains(name)) {
             continue;
         }
         const auto folder = batchFolder(name);
-        if (!FileTools::isDirectory(folder) || FileTools::isSymbolicLink(folder)) {
+        const auto values = platform::entryValues(folder, false);
+        if (!values || !values->isDirectory()) {
             continue;
         }
         const bool hasJournal = FileTools::exists(path::appending(folder, journalFileName));
-        const auto recovery = QuarantineJournal::recover(folder);
+        const auto recovery = QuarantineJournal::recover(folder, repair);
         if (recovery.found == QuarantineJournal::Found::entries) {
             QuarantineBatch batch;
             batch.id = name;
@@ -175,14 +158,17 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex() const {
             batch.expiresAt = expiryFor(recovery.createdAt, retentionDays);
             batch.note = recovery.note;
             batch.items = recovery.entries;
+            RestoreJournal::apply(folder, batch, repair);
             list.push_back(std::move(batch));
-        } else if (recovery.found == QuarantineJournal::Found::nothing && hasJournal &&
-                   FileTools::fileCount(path::appending(folder, "payload")) == 0 &&
-                   platform::listDirectory(path::appending(folder, "payload"))
-                       .value_or(std::vector<std::string>{})
-                       .empty()) {
+        } else if (repair && recovery.found == QuarantineJournal::Found::nothing && hasJournal &&
+                   !recovery.unexplainedPayload) {
+            // A clean that died before it moved anything: an empty folder and its journal.
             std::error_code error;
-            std::filesystem::remove_all(folder, error);
+            const auto rootFolder =
+                platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+            if (rootFolder) {
+                platform::removeTree(rootFolder.fd(), name);
+            }
         }
     }
     sortNewestFirst(list);
@@ -190,7 +176,7 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex() const {
 }
 
 void QuarantineStore::save(const std::vector<QuarantineBatch>& list) const {
-    ensureRoot(root);
+    AppPaths::ensureSupportDirectory();
     auto document = json::Json::array();
     for (const auto& batch : list) {
         document.push_back(batch.toJson());
@@ -198,40 +184,63 @@ void QuarantineStore::save(const std::vector<QuarantineBatch>& list) const {
     platform::writeFileAtomically(indexFile(), json::dump(document));
 }
 
+void QuarantineStore::saveAndSettle(const std::vector<QuarantineBatch>& list) const {
+    save(list);
+    // What the restore journals said is in the index now.
+    for (const auto& batch : list) {
+        RestoreJournal::remove(batchFolder(batch.id));
+    }
+}
+
 std::vector<QuarantineBatch> QuarantineStore::batches() const {
-    return readIndex();
+    // A view: the disk is left as it is, so a clean or restore running in another process is
+    // never disturbed.
+    return readIndex(false);
 }
 
 QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
                                             const std::vector<CleanRule>& rules,
                                             const std::vector<std::string>& ignoreList,
                                             const std::string& note, std::stop_token stop) const {
-    ensureRoot(root);
+    AppPaths::ensureSupportDirectory();
+    // One operation at a time on this quarantine, across processes, from first move to index.
+    const platform::FileLock lock(lockFile());
+
     const auto batchID = platform::makeUUID();
     const auto folder = batchFolder(batchID);
-    const auto payload = path::appending(folder, "payload");
-    {
-        std::error_code error;
-        std::filesystem::create_directories(payload, error);
-        if (error) {
-            throw FileSystemError::creatingFolder(payload, error);
+    std::error_code error;
+    const auto rootFolder =
+        platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+    if (!rootFolder) {
+        throw FileSystemError::creatingFolder(root, error);
+    }
+    if (::mkdirat(rootFolder.fd(), batchID.c_str(), 0700) != 0 ||
+        ::mkdirat(rootFolder.fd(), (batchID + "/payload").c_str(), 0700) != 0) {
+        error = {errno, std::generic_category()};
+        platform::removeTree(rootFolder.fd(), batchID);
+        throw FileSystemError::creatingFolder(path::appending(folder, "payload"), error);
+    }
+    const auto payloadFolder = platform::openFolderNoFollow(
+        platform::resolveSymbolicLinks(path::appending(folder, "payload")), error);
+    if (!payloadFolder) {
+        platform::removeTree(rootFolder.fd(), batchID);
+        throw FileSystemError::creatingFolder(path::appending(folder, "payload"), error);
+    }
+    std::unique_ptr<QuarantineJournal> journal;
+    try {
+        journal = std::make_unique<QuarantineJournal>(folder, wholeSeconds(now()), note);
+    } catch (...) {
+        platform::removeTree(rootFolder.fd(), batchID);
+        throw;
+    }
+
+    const SafetyPolicy policy{ignoreList};
+    std::map<std::string, std::unique_ptr<RuleSafetyCheck>> checks;
+    for (const auto& rule : rules) {
+        if (!checks.contains(rule.id)) {  // a repeated id: the first rule counts
+            checks.emplace(rule.id, std::make_unique<RuleSafetyCheck>(policy, rule, ignoreList));
         }
     }
-    std::error_code openError;
-    const auto payloadFolder =
-        platform::openFolderNoFollow(platform::resolveSymbolicLinks(payload), openError);
-    if (!payloadFolder) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-        throw FileSystemError::creatingFolder(payload, openError);
-    }
-    auto journal = std::make_unique<QuarantineJournal>(folder, wholeSeconds(now()), note);
-
-    std::map<std::string, const CleanRule*> byID;
-    for (const auto& rule : rules) {
-        byID.try_emplace(rule.id, &rule);  // a repeated id: the first rule counts
-    }
-    const SafetyPolicy policy{ignoreList};
     const ProtectedPlaces places;
     const ExpandedIgnoreList ignored(ignoreList);
 
@@ -241,61 +250,90 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
         if (stop.stop_requested()) {
             break;
         }
-        const auto name = std::string(path::lastComponent(item.path));
+        const auto standardized = path::standardize(item.path);
+        const auto name = std::string(path::lastComponent(standardized));
         auto refuse = [&](const std::string& why) { refusals.push_back(name + ": " + why); };
-        // Resolved before the checks and opened without following links after them: a folder
-        // on the way swapped for a link in between makes the open fail instead of sending the
-        // move elsewhere.
-        const auto resolvedParent = platform::resolveSymbolicLinks(
-            path::deletingLastComponent(path::standardize(item.path)));
-        if (const auto rule = byID.find(item.ruleID); rule != byID.end()) {
-            if (auto reason = policy.rejectionReason(item.path, *rule->second, ignoreList)) {
+        if (!isSingleComponent(name)) {
+            refuse("the item is protected.");
+            continue;
+        }
+        // The folder holding the item is resolved once and held open without following any
+        // link; the checks judge that folder and the move acts in it. A folder swapped for a
+        // link at any moment makes the open fail or is caught below; it never sends the move
+        // elsewhere.
+        const auto resolvedParent =
+            platform::resolveSymbolicLinks(path::deletingLastComponent(standardized));
+        const auto parent = platform::openFolderNoFollow(resolvedParent, error);
+        if (!parent) {
+            if (error.value() == ENOENT) {
+                refuse("the item is already gone.");
+            } else {
+                refuse(platform::moveErrorReason(error) + ".");
+            }
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(parent.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            refuse("the item is already gone.");
+            continue;
+        }
+        const platform::FileIdentity source{st.st_dev, st.st_ino};
+        const bool isLink = S_ISLNK(st.st_mode);
+        const auto resolvedItem = isLink ? platform::resolveSymbolicLinks(standardized)
+                                         : path::appending(resolvedParent, name);
+        const bool isPackage = S_ISDIR(st.st_mode) && FileTools::isPackage(resolvedItem);
+
+        if (const auto check = checks.find(item.ruleID); check != checks.end()) {
+            if (auto reason =
+                    check->second->reason(standardized, resolvedItem, isLink, isPackage)) {
                 refuse(*reason);
                 continue;
             }
         } else {
-            const auto standardized = path::standardize(item.path);
-            if (places.contains(standardized, platform::resolveSymbolicLinks(item.path)) ||
-                FileTools::isSymbolicLink(item.path) || FileTools::isPackage(item.path)) {
+            if (places.contains(standardized, resolvedItem) || isLink || isPackage) {
                 refuse("the item is protected.");
                 continue;
             }
-            if (ignored.contains(item.path)) {
+            if (ignored.contains(standardized) || ignored.contains(resolvedItem)) {
                 refuse("the folder is on your ignore list.");
                 continue;
             }
         }
-        if (!platform::entryValues(item.path, false)) {
-            refuse("the item is already gone.");
+        // The re-check: the folder held open is still the one judged, and the item in it is
+        // still the one looked at.
+        if (const auto where = platform::pathOfOpenFolder(parent.fd());
+            where && *where != resolvedParent) {
+            refuse(platform::moveErrorReason(platform::MoveError::parentMoved) + ".");
+            continue;
+        }
+        if (platform::identityAt(parent.fd(), name) != source) {
+            refuse(platform::moveErrorReason(platform::MoveError::changedMeanwhile) + ".");
             continue;
         }
 
         QuarantineEntry entry;
         entry.id = platform::makeUUID();
         entry.originalPath = item.path;
-        entry.storedName =
-            std::to_string(moved.size()) + "-" + platform::makeUUID().substr(0, 8) + "-" + name;
+        entry.storedName = storedName(moved.size(), platform::makeUUID(), name);
         entry.size = item.size;
         entry.modified = wholeSeconds(item.modified);
         entry.ruleID = item.ruleID;
 
-        // The folder holding the item, opened without following any link: a folder swapped for
-        // a link since the check cannot send the move elsewhere.
-        std::error_code error;
-        const auto parent = platform::openFolderNoFollow(
-            platform::resolveSymbolicLinks(
-                path::deletingLastComponent(path::standardize(item.path))),
-            error);
-        if (!parent) {
-            refuse(platform::moveErrorReason(error) + ".");
+        if (!journal->intend(entry, source)) {
+            refuse("its move could not be recorded, so it was left in place.");
             continue;
         }
-        journal->intend(entry);
-        error = platform::moveAt(parent.fd(), name, payloadFolder.fd(), entry.storedName,
-                                 [&] { journal->copied(entry.id); });
-        if (error) {
-            refuse(platform::moveErrorReason(error) + ".");
+        const auto outcome =
+            platform::moveAt(parent.fd(), name, payloadFolder.fd(), entry.storedName,
+                             [&] { return journal->copied(entry.id); });
+        if (outcome.error) {
+            refuse(platform::moveErrorReason(outcome.error) + ".");
             continue;
+        }
+        if (outcome.leftBehind) {
+            // The whole item is in the batch; what could not be removed stays where it was.
+            refuse("moved to quarantine, but part of it stayed in its place: " +
+                   platform::moveErrorReason(outcome.leftBehind) + ".");
         }
         journal->moved(entry.id);
         moved.push_back(std::move(entry));
@@ -303,8 +341,7 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
 
     if (moved.empty()) {
         journal.reset();
-        std::error_code ignoredError;
-        std::filesystem::remove_all(folder, ignoredError);
+        platform::removeTree(rootFolder.fd(), batchID);
         throw QuarantineError::nothingMoved();
     }
 
@@ -314,12 +351,9 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
     batch.expiresAt = expiryFor(batch.createdAt, retentionDays);
     batch.note = note;
     batch.items = std::move(moved);
-    {
-        const platform::FileLock lock(lockFile());
-        auto list = readIndex();
-        list.insert(list.begin(), batch);
-        save(list);  // on failure the journal keeps the batch findable
-    }
+    auto list = readIndex(true);  // this batch's journal is still locked: not read as dead
+    list.insert(list.begin(), batch);
+    saveAndSettle(list);  // on failure the journal keeps the batch findable
     journal.reset();
 
     if (!refusals.empty()) {

@@ -2,10 +2,17 @@
 
 // The private quarantine: every clean moves its items into a new batch folder and records the
 // batch in one shared index, "index.json". Batches are restored item by item, deleted for good
-// or purged once expired. Nothing is lost in between: each batch folder keeps a journal of its
-// moves, so a batch whose index record never got written (a failed write, a killed process) is
-// listed again when the index is next read; and every read-modify-write of the index holds an
-// exclusive lock, so processes sharing the quarantine never lose each other's changes.
+// or purged once expired. Nothing is lost in between:
+// - each batch folder keeps a journal of its moves (with the identity of every source), so a
+//   batch whose index record never got written (a failed write, a killed process) is listed
+//   again, and a cut-short copy is told from a completed rename;
+// - restores keep a journal too, so after a kill the index says exactly what is back;
+// - deletions first rename the batch folder out of the way, so one that dies half-way is
+//   finished later instead of leaving a listed batch with half its files;
+// - every operation that changes anything holds the store's lock from start to end, so cleans,
+//   restores and deletions of different processes never interleave.
+// Moves act on folders held open without following links (platform/OpenFolder.h), and never
+// replace anything.
 
 #include <cstdint>
 #include <optional>
@@ -13,6 +20,7 @@
 #include <stdexcept>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -104,17 +112,30 @@ struct QuarantineStore {
 
     // `path` itself when free, else "name (restored N).ext" for the first free N in 2…999.
     static std::string availableDestination(const std::string& path);
-    // Moves an item between two paths, neither redirected by links in their folders. Throws
-    // FileSystemError.
-    static void move(const std::string& from, const std::string& to);
+    // The candidate names availableDestination tries, in order, for a taken `name`.
+    static std::string restoredName(const std::string& name, int n);
+    // "N-XXXXXXXX-name", the name shortened (its extension kept) so the whole fits in one
+    // file-name component of 255 bytes.
+    static std::string storedName(std::size_t index, const std::string& uuid,
+                                  const std::string& name);
 
     std::string indexFile() const;
+    // Throws FileSystemError for a text that is not a batch ID.
     std::string batchFolder(const std::string& batchID) const;
 
   private:
-    std::vector<QuarantineBatch> readIndex() const;
+    // The index with what the journals add. With `repair` (the lock held) the disk is tidied
+    // too: cut-short copies removed, half-done deletions and restores finished.
+    std::vector<QuarantineBatch> readIndex(bool repair) const;
     void save(const std::vector<QuarantineBatch>& list) const;
+    // Writes the index after a repair and drops the restore journals it now holds.
+    void saveAndSettle(const std::vector<QuarantineBatch>& list) const;
     std::string lockFile() const;
 };
+
+// A canonical UUID text: 36 characters, hex digits and four dashes in their places.
+bool isBatchID(std::string_view text);
+// A name that is one component of a path: not empty, no "/", not "." or "..", no NUL.
+bool isSingleComponent(std::string_view name);
 
 }  // namespace kelvane

@@ -1,0 +1,169 @@
+#include "quarantine/RestoreJournal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <sstream>
+
+#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
+#include "platform/FileSystemError.h"
+#include "platform/PathText.h"
+#include "platform/TreeCopy.h"
+
+namespace kelvane {
+
+namespace {
+
+json::Json identityJson(const platform::FileIdentity& identity) {
+    return json::Json{{"device", identity.device}, {"inode", identity.inode}};
+}
+
+std::optional<platform::FileIdentity> identityFromJson(const json::Json& object, const char* key) {
+    if (!object.contains(key)) {
+        return std::nullopt;
+    }
+    const auto& value = object.at(key);
+    if (!value.is_object() || !value.contains("device") || !value.contains("inode") ||
+        !value.at("device").is_number_unsigned() || !value.at("inode").is_number_unsigned()) {
+        return std::nullopt;
+    }
+    return platform::FileIdentity{value.at("device").get<std::uint64_t>(),
+                                  value.at("inode").get<std::uint64_t>()};
+}
+
+struct Attempt {
+    std::string destination;
+    std::optional<platform::FileIdentity> identity;
+    std::optional<std::string> temporaryName;
+    std::optional<Date> restoredAt;
+};
+
+}  // namespace
+
+RestoreJournal::RestoreJournal(const std::string& batchFolder) {
+    const auto file = path::appending(batchFolder, restoreJournalFileName);
+    fd_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        throw FileSystemError::writing(file, {errno, std::generic_category()});
+    }
+}
+
+RestoreJournal::~RestoreJournal() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool RestoreJournal::append(const json::Json& line) {
+    const auto text = line.dump(-1, ' ', false, json::Json::error_handler_t::replace) + "\n";
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return ::fdatasync(fd_) == 0;
+}
+
+bool RestoreJournal::restoring(const std::string& entryID, const std::string& destination,
+                               const std::optional<platform::FileIdentity>& identity,
+                               const std::optional<std::string>& temporaryName) {
+    json::Json line{{"restoring", entryID}, {"to", destination}};
+    if (identity) {
+        line["identity"] = identityJson(*identity);
+    }
+    if (temporaryName) {
+        line["temporary"] = *temporaryName;
+    }
+    return append(line);
+}
+
+bool RestoreJournal::copied(const std::string& entryID, const platform::FileIdentity& identity) {
+    return append(json::Json{{"copied", entryID}, {"identity", identityJson(identity)}});
+}
+
+bool RestoreJournal::restored(const std::string& entryID, Date at) {
+    return append(json::Json{{"restored", entryID}, {"at", json::formatDate(at)}});
+}
+
+bool RestoreJournal::apply(const std::string& batchFolder, QuarantineBatch& batch, bool repair) {
+    const auto file = path::appending(batchFolder, restoreJournalFileName);
+    if (!platform::entryValues(file, false)) {
+        return false;
+    }
+    std::string text;
+    try {
+        text = platform::readFile(file);
+    } catch (const std::exception&) {
+        return true;
+    }
+    std::map<std::string, Attempt> attempts;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        try {
+            const auto object = json::parse(line);
+            if (auto id = json::optionalString(object, "restoring")) {
+                Attempt attempt;
+                attempt.destination = json::requireString(object, "to");
+                attempt.identity = identityFromJson(object, "identity");
+                attempt.temporaryName = json::optionalString(object, "temporary");
+                attempts[*id] = attempt;
+            } else if (auto copiedID = json::optionalString(object, "copied")) {
+                if (auto it = attempts.find(*copiedID); it != attempts.end()) {
+                    it->second.identity = identityFromJson(object, "identity");
+                }
+            } else if (auto restoredID = json::optionalString(object, "restored")) {
+                if (auto it = attempts.find(*restoredID); it != attempts.end()) {
+                    it->second.restoredAt = json::requireDate(object, "at");
+                }
+            }
+        } catch (const std::exception&) {
+            // A damaged last line of a crash: the disk decides.
+        }
+    }
+    for (auto& entry : batch.items) {
+        const auto it = attempts.find(entry.id);
+        if (entry.restoredAt || it == attempts.end()) {
+            continue;
+        }
+        const auto& attempt = it->second;
+        if (attempt.restoredAt) {
+            entry.restoredAt = attempt.restoredAt;
+            entry.failure.reset();
+            continue;
+        }
+        // Killed before its "restored" line: back in place exactly when the destination holds
+        // the object the attempt put there.
+        const auto there = platform::entryValues(attempt.destination, false);
+        if (there && attempt.identity &&
+            platform::FileIdentity{there->device, there->inode} == *attempt.identity) {
+            entry.restoredAt = std::chrono::floor<std::chrono::seconds>(now());
+            entry.failure.reset();
+            continue;
+        }
+        if (repair && attempt.temporaryName && isSingleComponent(*attempt.temporaryName)) {
+            std::error_code error;
+            const auto folder = platform::openFolderNoFollow(
+                platform::resolveSymbolicLinks(path::deletingLastComponent(attempt.destination)),
+                error);
+            if (folder) {
+                platform::removeTree(folder.fd(), *attempt.temporaryName);
+            }
+        }
+    }
+    return true;
+}
+
+void RestoreJournal::remove(const std::string& batchFolder) {
+    ::unlink(path::appending(batchFolder, restoreJournalFileName).c_str());
+}
+
+}  // namespace kelvane
