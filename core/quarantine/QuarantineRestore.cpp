@@ -84,7 +84,7 @@ struct Restorer {
                 : batchCreated + std::chrono::seconds(1);
         const auto folderPath = platform::resolveSymbolicLinksWhere(
             path::deletingLastComponent(destination),
-            [&](const struct stat& link) { return dateFromTimespec(link.st_ctim) <= cutoff; });
+            [&](const struct stat& link) { return dateFromTimespec(link.st_ctim) < cutoff; });
         if (!folderPath) {
             return "A folder on its way was replaced by a symbolic link after the clean, so "
                    "nothing was put there.";

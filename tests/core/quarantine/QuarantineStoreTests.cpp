@@ -1,14 +1,20 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "HomeTest.h"
+#include "ScratchMount.h"
 #include "TempTree.h"
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
@@ -296,37 +302,159 @@ TEST_F(QuarantineTest, TwoProcessesCleaningAndRestoringKeepEveryBatch) {
     EXPECT_EQ(index.size(), 2u * rounds);
 }
 
-TEST_F(QuarantineTest, MovesAcrossFileSystemsKeepContentLinksModesAndTimes) {
-    // A file system of its own inside the test's home folder.
-    TempTree shm;
-    if (::mount("kelvane-test", shm.root().c_str(), "tmpfs", 0, "size=16m") != 0) {
-        GTEST_SKIP() << "mounting a tmpfs needs privileges this run does not have";
+TEST_F(QuarantineTest, MovesAcrossFileSystemsKeepEverythingThatMakesTheItem) {
+    fixture::ScratchMount scratch;
+    if (!scratch.mounted()) {
+        GTEST_SKIP() << fixture::ScratchMount::skipReason;
     }
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{shm.root()};
+    auto& shm = scratch.tree();
     const auto file = shm.file("data.bin", 200'000);
     ::chmod(file.c_str(), 0640);
     shm.age("data.bin", 12);
+    ASSERT_EQ(::setxattr(file.c_str(), "user.origin", "camera", 6, 0), 0);
+    // A sparse file: 8 MB long, one byte of data in the middle.
+    const auto sparse = shm.path("disk.img");
+    {
+        const int fd = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_EQ(::ftruncate(fd, 8 << 20), 0);
+        ASSERT_EQ(::pwrite(fd, "x", 1, 4 << 20), 1);
+        ::close(fd);
+    }
     shm.file("folder/inner.txt", 10);
     shm.link("folder/link", "inner.txt");
+    shm.hardlink("folder/twin.txt", "folder/inner.txt");
+    ASSERT_EQ(::mkfifo(shm.path("folder/pipe").c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(shm.path("folder/inner.txt").c_str(), 1234, 4321), 0);
+    }
     const auto folder = shm.path("folder");
     const auto original = contents(file);
     const auto mtime = FileTools::modificationDate(file);
     const auto batch = store.quarantine(
         {ScanItem{file, 1, mtime, "none", RuleGroup::system, ScanItem::Kind::file},
+         ScanItem{sparse, 1, {}, "none", RuleGroup::system, ScanItem::Kind::file},
          ScanItem{folder, 1, {}, "none", RuleGroup::system, ScanItem::Kind::folder}},
         {}, {}, "cross");
-    ASSERT_EQ(batch.items.size(), 2u);
+    ASSERT_EQ(batch.items.size(), 3u);
     EXPECT_FALSE(FileTools::exists(file));
-    EXPECT_EQ(store.restore(std::nullopt).restored, 2);
+    EXPECT_FALSE(FileTools::exists(folder));
+    EXPECT_EQ(store.restore(std::nullopt).restored, 3);
+
     EXPECT_EQ(contents(file), original);
     EXPECT_EQ(FileTools::modificationDate(file), mtime);
     struct stat st {};
     ::stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(file.c_str(), "user.origin", value, sizeof value), 6);
+    EXPECT_STREQ(value, "camera");
+    ::stat(sparse.c_str(), &st);
+    EXPECT_EQ(st.st_size, 8 << 20);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20) << "the holes were filled in";
     EXPECT_TRUE(FileTools::isSymbolicLink(shm.path("folder/link")));
+    struct stat inner {};
+    struct stat twin {};
+    ::stat(shm.path("folder/inner.txt").c_str(), &inner);
+    ::stat(shm.path("folder/twin.txt").c_str(), &twin);
+    EXPECT_EQ(inner.st_ino, twin.st_ino) << "the hard link was split";
+    EXPECT_EQ(inner.st_nlink, 2u);
+    ::lstat(shm.path("folder/pipe").c_str(), &st);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    if (root) {
+        EXPECT_EQ(inner.st_uid, 1234u);
+        EXPECT_EQ(inner.st_gid, 4321u);
+    }
+}
+
+TEST_F(QuarantineTest, AcrossFileSystemsAnItemThatCannotBeRemovedWholeIsNotTouched) {
+    fixture::ScratchMount scratch;
+    if (!scratch.mounted()) {
+        GTEST_SKIP() << fixture::ScratchMount::skipReason;
+    }
+    auto& shm = scratch.tree();
+    struct Case {
+        const char* what;
+        std::function<bool(const std::string& folder)> spoil;  // false: cannot be set up here
+        std::function<void(const std::string& folder)> undo;
+    };
+    auto setFlags = [](const std::string& path, int flags) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return done;
+    };
+    const Case cases[] = {
+        {"an immutable file inside",
+         [&](const std::string& f) { return setFlags(f + "/b/locked", FS_IMMUTABLE_FL); },
+         [&](const std::string& f) { setFlags(f + "/b/locked", 0); }},
+        {"an append-only folder inside",
+         [&](const std::string& f) { return setFlags(f + "/b", FS_APPEND_FL); },
+         [&](const std::string& f) { setFlags(f + "/b", 0); }},
+        {"a device node inside",
+         [](const std::string& f) {
+             return ::mknod((f + "/b/null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+         },
+         [](const std::string&) {}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto folder = shm.folder("item" + std::to_string(++n));
+        for (int i = 0; i < 20; ++i) {
+            shm.file("item" + std::to_string(n) + "/a/f" + std::to_string(i), 100);
+        }
+        shm.file("item" + std::to_string(n) + "/b/locked", 100);
+        if (!c.spoil(folder)) {
+            std::printf("[ SKIPPED  ] %s: not possible on this file system\n", c.what);
+            continue;
+        }
+        const auto before = FileTools::fileCount(folder);
+        EXPECT_THROW(
+            store.quarantine(
+                {ScanItem{folder, 1, {}, "none", RuleGroup::system, ScanItem::Kind::folder}}, {},
+                {}, "n"),
+            QuarantineError);
+        EXPECT_EQ(FileTools::fileCount(folder), before) << "part of the source went";
+        c.undo(folder);
+    }
+    EXPECT_TRUE(store.batches().empty());
+    // No batch folder stays behind, listed or not.
+    for (const auto& name :
+         platform::listDirectory(store.root).value_or(std::vector<std::string>{})) {
+        EXPECT_FALSE(isBatchID(name)) << name;
+    }
+}
+
+TEST_F(QuarantineTest, TwoProcessesMovingOneFolderAcrossFileSystemsLoseNothing) {
+    fixture::ScratchMount scratch;
+    if (!scratch.mounted()) {
+        GTEST_SKIP() << fixture::ScratchMount::skipReason;
+    }
+    auto& shm = scratch.tree();
+    for (int round = 0; round < 4; ++round) {
+        const auto folder = shm.folder("shared" + std::to_string(round));
+        for (int i = 0; i < 240; ++i) {
+            shm.file("shared" + std::to_string(round) + "/f" + std::to_string(i), 100 + i);
+        }
+        const ScanItem item{folder, 1, {}, "none", RuleGroup::system, ScanItem::Kind::folder};
+        const int childStatus = fixture::inTwoProcesses([&](bool) {
+            try {
+                store.quarantine({item}, {}, {}, "race");
+            } catch (const QuarantineError&) {
+                // The other process took it first.
+            }
+        });
+        EXPECT_EQ(childStatus, 0);
+        EXPECT_FALSE(FileTools::exists(folder));
+        EXPECT_EQ(store.restore(std::nullopt).restored, 1);
+        for (int i = 0; i < 240; ++i) {
+            EXPECT_EQ(contents(folder + "/f" + std::to_string(i)).size(),
+                      static_cast<std::size_t>(100 + i));
+        }
+    }
 }
 
 TEST(SafeMove, AFolderThatBecameALinkIsNotFollowed) {
