@@ -62,7 +62,11 @@ std::string categoryOf(const ScanItem& item, const std::vector<CleanRule>& rules
     return "Other";
 }
 
-using CleanOutcome = std::variant<QuarantineBatch, std::string>;
+struct CleanDone {
+    QuarantineBatch batch;
+    std::vector<std::string> leftInPlace;
+};
+using CleanOutcome = std::variant<CleanDone, std::string>;
 
 }  // namespace
 
@@ -181,7 +185,10 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
         [store, items, note, rules = rules_, ignoreList = ignoreList(),
          stop = lifetime_.get_token()]() -> CleanOutcome {
             try {
-                return store.quarantine(items, rules, ignoreList, note, stop);
+                CleanDone done;
+                done.batch =
+                    store.quarantine(items, rules, ignoreList, note, stop, &done.leftInPlace);
+                return done;
             } catch (const std::exception& error) {
                 return std::string(error.what());
             }
@@ -192,7 +199,7 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
                 self.setToast(*error);
                 return;
             }
-            const auto& batch = std::get<QuarantineBatch>(outcome);
+            const auto& [batch, leftInPlace] = std::get<CleanDone>(outcome);
             std::set<std::string> moved;
             for (const auto& entry : batch.items) {
                 moved.insert(entry.originalPath);
@@ -209,9 +216,17 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
                 .note = note,
                 .batchID = batch.id,
             });
-            self.setToast("Moved " + Format::bytes(batch.remainingBytes()) +
+            auto notice = "Moved " + Format::bytes(batch.remainingBytes()) +
                           " to quarantine. Restore it within " + std::to_string(retentionDays) +
-                          " days.");
+                          " days.";
+            if (leftInPlace.size() == 1) {
+                notice += " Part of " + Format::shortPath(leftInPlace.front()) +
+                          " could not be removed and stays where it was.";
+            } else if (leftInPlace.size() > 1) {
+                notice += " Part of " + Format::fileCount(std::ssize(leftInPlace)) +
+                          " could not be removed and stays where it was.";
+            }
+            self.setToast(notice);
         });
 }
 

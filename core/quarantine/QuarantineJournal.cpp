@@ -15,29 +15,11 @@
 #include "platform/FileSystemError.h"
 #include "platform/PathText.h"
 #include "platform/TreeCopy.h"
+#include "quarantine/JournalLines.h"
 
 namespace kelvane {
 
-namespace {
-
-json::Json identityJson(const platform::FileIdentity& identity) {
-    return json::Json{{"device", identity.device}, {"inode", identity.inode}};
-}
-
-std::optional<platform::FileIdentity> identityFromJson(const json::Json& object, const char* key) {
-    if (!object.is_object() || !object.contains(key)) {
-        return std::nullopt;
-    }
-    const auto& value = object.at(key);
-    if (!value.is_object() || !value.contains("device") || !value.contains("inode") ||
-        !value.at("device").is_number_unsigned() || !value.at("inode").is_number_unsigned()) {
-        return std::nullopt;
-    }
-    return platform::FileIdentity{value.at("device").get<std::uint64_t>(),
-                                  value.at("inode").get<std::uint64_t>()};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 QuarantineJournal::QuarantineJournal(const std::string& batchFolder, Date createdAt,
                                      const std::string& note) {
@@ -73,24 +55,12 @@ QuarantineJournal::~QuarantineJournal() {
 }
 
 bool QuarantineJournal::append(const json::Json& line, bool flush) {
-    // One write a line: a process killed mid-clean leaves whole lines behind.
-    const auto text = line.dump(-1, ' ', false, json::Json::error_handler_t::replace) + "\n";
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return !flush || ::fdatasync(fd_) == 0;
+    return journal::appendLine(fd_, line, flush);
 }
 
 bool QuarantineJournal::intend(const QuarantineEntry& entry, const platform::FileIdentity& source) {
-    return append(json::Json{{"intent", entry.toJson()}, {"source", identityJson(source)}}, false);
+    return append(json::Json{{"intent", entry.toJson()}, {"source", journal::identityJson(source)}},
+                  false);
 }
 
 bool QuarantineJournal::copied(const std::string& entryID) {
@@ -142,7 +112,8 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
             } else if (object.contains("intent")) {
                 auto entry = QuarantineEntry::fromJson(object.at("intent"));
                 byID[entry.id] = items.size();
-                items.push_back(Item{std::move(entry), identityFromJson(object, "source")});
+                items.push_back(
+                    Item{std::move(entry), journal::identityFromJson(object, "source")});
             } else if (auto copied = json::optionalString(object, "copied")) {
                 if (auto it = byID.find(*copied); it != byID.end()) {
                     items[it->second].copied = true;
@@ -171,6 +142,20 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
         }
         accounted.insert(item.entry.storedName);
         const bool renamed = item.source && *item.source == *stored;
+        if (!item.moved && item.copied && !renamed && item.source) {
+            // Killed between a whole copy and the removal of its source. A source that is no
+            // folder is removed in one step: still there with its identity, it is whole, and
+            // the copy is a spare. (A folder may be half removed, so its copy is kept.)
+            const auto original = platform::entryValues(item.entry.originalPath, false);
+            if (original && !original->isDirectory() &&
+                platform::FileIdentity{original->device, original->inode} == *item.source) {
+                if (repair) {
+                    platform::removeTree(payload.fd(), item.entry.storedName);
+                }
+                accounted.erase(item.entry.storedName);
+                continue;
+            }
+        }
         if (item.moved || item.copied || renamed) {
             recovery.entries.push_back(std::move(item.entry));
         } else if (item.source) {

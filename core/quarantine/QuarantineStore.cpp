@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -112,6 +113,20 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex(bool repair) const {
     }
 
     const auto names = platform::listDirectory(root).value_or(std::vector<std::string>{});
+    // An index write killed before its rename leaves its temporary file; under the lock no
+    // other write is running, so any such file is a dead one.
+    if (repair) {
+        for (const auto& name : names) {
+            if (name.starts_with(".index.json.")) {
+                std::error_code error;
+                const auto folder =
+                    platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+                if (folder) {
+                    ::unlinkat(folder.fd(), name.c_str(), 0);
+                }
+            }
+        }
+    }
     // Deletions that died half-way: the batch was to go; finish it.
     for (const auto& name : names) {
         if (!name.starts_with(deletingPrefix) || !isBatchID(name.substr(deletingPrefix.size()))) {
@@ -201,10 +216,14 @@ std::vector<QuarantineBatch> QuarantineStore::batches() const {
 QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
                                             const std::vector<CleanRule>& rules,
                                             const std::vector<std::string>& ignoreList,
-                                            const std::string& note, std::stop_token stop) const {
+                                            const std::string& note, std::stop_token stop,
+                                            std::vector<std::string>* leftInPlace) const {
     AppPaths::ensureSupportDirectory();
     // One operation at a time on this quarantine, across processes, from first move to index.
     const platform::FileLock lock(lockFile());
+    // What died before is settled first (a spare copy of a killed move across file systems is
+    // dropped while its source is still whole), so this clean never takes an item twice.
+    auto list = readIndex(true);
 
     const auto batchID = platform::makeUUID();
     const auto folder = batchFolder(batchID);
@@ -334,6 +353,9 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
             // The whole item is in the batch; what could not be removed stays where it was.
             refuse("moved to quarantine, but part of it stayed in its place: " +
                    platform::moveErrorReason(outcome.leftBehind) + ".");
+            if (leftInPlace) {
+                leftInPlace->push_back(item.path);
+            }
         }
         journal->moved(entry.id);
         moved.push_back(std::move(entry));
@@ -351,9 +373,8 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
     batch.expiresAt = expiryFor(batch.createdAt, retentionDays);
     batch.note = note;
     batch.items = std::move(moved);
-    auto list = readIndex(true);  // this batch's journal is still locked: not read as dead
-    list.insert(list.begin(), batch);
-    saveAndSettle(list);  // on failure the journal keeps the batch findable
+    list.insert(list.begin(), batch);  // the lock held since the start keeps `list` current
+    saveAndSettle(list);               // on failure the journal keeps the batch findable
     journal.reset();
 
     if (!refusals.empty()) {

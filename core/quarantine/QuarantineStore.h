@@ -98,10 +98,13 @@ struct QuarantineStore {
 
     // Re-checks each item and moves the ones that pass into a new batch. Throws
     // QuarantineError::nothingMoved when none could be moved, FileSystemError otherwise.
+    // `leftInPlace` (when given) receives the paths of items that are whole in the batch but
+    // of which part could not be removed from its place (across file systems).
     QuarantineBatch quarantine(const std::vector<ScanItem>& items,
                                const std::vector<CleanRule>& rules,
                                const std::vector<std::string>& ignoreList, const std::string& note,
-                               std::stop_token stop = {}) const;
+                               std::stop_token stop = {},
+                               std::vector<std::string>* leftInPlace = nullptr) const;
 
     // Puts back every restorable entry of the chosen batches (all when `batchIDs` is absent).
     RestoreResult restore(const std::optional<std::set<std::string>>& batchIDs) const;

@@ -11,27 +11,11 @@
 #include "platform/FileSystemError.h"
 #include "platform/PathText.h"
 #include "platform/TreeCopy.h"
+#include "quarantine/JournalLines.h"
 
 namespace kelvane {
 
 namespace {
-
-json::Json identityJson(const platform::FileIdentity& identity) {
-    return json::Json{{"device", identity.device}, {"inode", identity.inode}};
-}
-
-std::optional<platform::FileIdentity> identityFromJson(const json::Json& object, const char* key) {
-    if (!object.contains(key)) {
-        return std::nullopt;
-    }
-    const auto& value = object.at(key);
-    if (!value.is_object() || !value.contains("device") || !value.contains("inode") ||
-        !value.at("device").is_number_unsigned() || !value.at("inode").is_number_unsigned()) {
-        return std::nullopt;
-    }
-    return platform::FileIdentity{value.at("device").get<std::uint64_t>(),
-                                  value.at("inode").get<std::uint64_t>()};
-}
 
 struct Attempt {
     std::string destination;
@@ -57,19 +41,7 @@ RestoreJournal::~RestoreJournal() {
 }
 
 bool RestoreJournal::append(const json::Json& line) {
-    const auto text = line.dump(-1, ' ', false, json::Json::error_handler_t::replace) + "\n";
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return ::fdatasync(fd_) == 0;
+    return journal::appendLine(fd_, line, true);
 }
 
 bool RestoreJournal::restoring(const std::string& entryID, const std::string& destination,
@@ -77,7 +49,7 @@ bool RestoreJournal::restoring(const std::string& entryID, const std::string& de
                                const std::optional<std::string>& temporaryName) {
     json::Json line{{"restoring", entryID}, {"to", destination}};
     if (identity) {
-        line["identity"] = identityJson(*identity);
+        line["identity"] = journal::identityJson(*identity);
     }
     if (temporaryName) {
         line["temporary"] = *temporaryName;
@@ -86,7 +58,7 @@ bool RestoreJournal::restoring(const std::string& entryID, const std::string& de
 }
 
 bool RestoreJournal::copied(const std::string& entryID, const platform::FileIdentity& identity) {
-    return append(json::Json{{"copied", entryID}, {"identity", identityJson(identity)}});
+    return append(json::Json{{"copied", entryID}, {"identity", journal::identityJson(identity)}});
 }
 
 bool RestoreJournal::restored(const std::string& entryID, Date at) {
@@ -113,12 +85,12 @@ bool RestoreJournal::apply(const std::string& batchFolder, QuarantineBatch& batc
             if (auto id = json::optionalString(object, "restoring")) {
                 Attempt attempt;
                 attempt.destination = json::requireString(object, "to");
-                attempt.identity = identityFromJson(object, "identity");
+                attempt.identity = journal::identityFromJson(object, "identity");
                 attempt.temporaryName = json::optionalString(object, "temporary");
                 attempts[*id] = attempt;
             } else if (auto copiedID = json::optionalString(object, "copied")) {
                 if (auto it = attempts.find(*copiedID); it != attempts.end()) {
-                    it->second.identity = identityFromJson(object, "identity");
+                    it->second.identity = journal::identityFromJson(object, "identity");
                 }
             } else if (auto restoredID = json::optionalString(object, "restored")) {
                 if (auto it = attempts.find(*restoredID); it != attempts.end()) {

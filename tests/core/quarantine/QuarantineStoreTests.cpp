@@ -468,3 +468,49 @@ TEST(SafeMove, AFolderThatBecameALinkIsNotFollowed) {
     EXPECT_EQ(platform::moveErrorReason(error),
               "a folder on its way is no longer a folder; it may have become a symbolic link");
 }
+
+TEST(SafeMove, AcrossFileSystemsTheCopyStaysWholeWhenTheSourceResistsRemoval) {
+    fixture::ScratchMount scratch;
+    if (!scratch.mounted()) {
+        GTEST_SKIP() << fixture::ScratchMount::skipReason;
+    }
+    TempTree target;
+    auto& shm = scratch.tree();
+    for (int i = 0; i < 10; ++i) {
+        shm.file("item/f" + std::to_string(i), 100);
+    }
+    shm.file("item/sub/locked", 100);
+    std::error_code error;
+    const auto from = platform::openFolderNoFollow(shm.root(), error);
+    const auto to = platform::openFolderNoFollow(target.root(), error);
+    ASSERT_TRUE(from && to);
+
+    // Refused by the caller once copied: nothing of the source is touched, no copy stays.
+    auto outcome = platform::moveAt(from.fd(), "item", to.fd(), "kept", [] { return false; });
+    EXPECT_TRUE(outcome.error);
+    EXPECT_FALSE(FileTools::exists(target.path("kept")));
+    EXPECT_EQ(FileTools::fileCount(shm.path("item")), 11);
+
+    // Something makes part of the source immovable between the copy and the removal.
+    const auto locked = shm.path("item/sub/locked");
+    auto setImmutable = [&](int flags) {
+        const int fd = ::open(locked.c_str(), O_RDONLY);
+        const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    };
+    bool flagged = false;
+    outcome = platform::moveAt(from.fd(), "item", to.fd(), "kept", [&] {
+        flagged = setImmutable(FS_IMMUTABLE_FL);
+        return true;
+    });
+    if (!flagged) {
+        GTEST_SKIP() << "this file system has no immutable flag";
+    }
+    EXPECT_FALSE(outcome.error);
+    EXPECT_TRUE(outcome.copied);
+    EXPECT_TRUE(outcome.leftBehind);
+    EXPECT_EQ(FileTools::fileCount(target.path("kept")), 11) << "the copy must stay whole";
+    EXPECT_TRUE(FileTools::exists(locked));
+    setImmutable(0);
+}
