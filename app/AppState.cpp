@@ -17,6 +17,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "scan/CleanScanner.h"
+#include "support/Saturating.h"
 #include "system/StartupItems.h"
 
 namespace kelvane {
@@ -574,7 +575,7 @@ double AppState::usedFraction() const {
 qint64 AppState::quarantineBytes() const {
     qint64 sum = 0;
     for (const auto& batch : batches()) {
-        sum += batch.remainingBytes();
+        sum = saturatingAdd(sum, batch.remainingBytes());
     }
     return sum;
 }
@@ -602,7 +603,7 @@ QVariantList AppState::junkGroups() const {
         for (const auto& rule : members) {
             const auto found = result(rule);
             const qint64 ruleBytes = found ? found->totalBytes() : 0;
-            bytes += ruleBytes;
+            bytes = saturatingAdd(bytes, ruleBytes);
             if (found) {
                 count += static_cast<qint64>(found->items.size());
                 items.append(app::itemList(found->items));

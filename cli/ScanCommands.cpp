@@ -14,6 +14,7 @@
 #include "model/RuleCatalogue.h"
 #include "platform/FileSystem.h"
 #include "scan/DiskMapBuilder.h"
+#include "support/Saturating.h"
 
 namespace kelvane::cli {
 
@@ -135,7 +136,7 @@ int moveIntoQuarantine(const Context& context, Session& session, const std::vect
     auto& state = session.state();
     std::int64_t bytes = 0;
     for (const auto& item : items) {
-        bytes += item.size;
+        bytes = saturatingAdd(bytes, item.size);
     }
     requireConfirmation(context, "Move " + amount(bytes, static_cast<std::int64_t>(items.size())) +
                                      " to quarantine?");

@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "settings/ScanSchedule.h"
 #include "support/Calendar.h"
+#include "support/Saturating.h"
 
 namespace kelvane::cli {
 
@@ -96,7 +97,7 @@ ControllerOptions withApplicationRoots(const Context& context) {
 std::int64_t totalSize(const std::vector<ScanItem>& items) {
     std::int64_t sum = 0;
     for (const auto& item : items) {
-        sum += item.size;
+        sum = saturatingAdd(sum, item.size);
     }
     return sum;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/DirectoryWalker.h"
 #include "platform/FileSystem.h"
+#include "support/Saturating.h"
 
 namespace kelvane::FileTools {
 
@@ -26,7 +27,7 @@ std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
     options.stop = std::move(stop);
     platform::walkDirectory(path, options, [&total](const platform::WalkEntry& entry) {
         if (entry.valuesRead && entry.values.isRegularFile()) {
-            total += entry.values.allocatedSize;
+            total = saturatingAdd(total, entry.values.allocatedSize);
         }
         return platform::WalkAction::proceed;
     });

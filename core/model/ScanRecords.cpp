@@ -5,6 +5,7 @@
 #include "platform/FileURL.h"
 #include "platform/PathText.h"
 #include "support/Hashing.h"
+#include "support/Saturating.h"
 
 namespace kelvane {
 
@@ -23,7 +24,7 @@ std::string ScanItem::parentPath() const {
 std::int64_t RuleScanResult::totalBytes() const {
     std::int64_t total = 0;
     for (const auto& item : items) {
-        total += item.size;
+        total = saturatingAdd(total, item.size);
     }
     return total;
 }
@@ -31,7 +32,7 @@ std::int64_t RuleScanResult::totalBytes() const {
 std::int64_t JunkScanResult::totalBytes() const {
     std::int64_t total = 0;
     for (const auto& result : results) {
-        total += result.totalBytes();
+        total = saturatingAdd(total, result.totalBytes());
     }
     return total;
 }

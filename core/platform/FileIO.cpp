@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 #include "platform/FileSystemError.h"
@@ -20,12 +22,23 @@ std::error_code lastError() {
 
 }  // namespace
 
-std::string readFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::string readFile(const std::string& path, std::size_t limit) {
+    // O_NONBLOCK: a FIFO put in a file's place must not hang the reader; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         throw FileSystemError::reading(path, lastError());
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileSystemError::reading(path, std::make_error_code(std::errc::invalid_argument));
+    }
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > limit) {
+        ::close(fd);
+        throw FileSystemError::reading(path, std::make_error_code(std::errc::file_too_large));
+    }
     std::string contents;
+    contents.reserve(static_cast<std::size_t>(st.st_size));
     std::vector<char> buffer(65536);
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
@@ -41,6 +54,10 @@ std::string readFile(const std::string& path) {
             break;
         }
         contents.append(buffer.data(), static_cast<std::size_t>(n));
+        if (contents.size() > limit) {  // grew while being read
+            ::close(fd);
+            throw FileSystemError::reading(path, std::make_error_code(std::errc::file_too_large));
+        }
     }
     ::close(fd);
     return contents;

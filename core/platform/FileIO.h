@@ -3,13 +3,18 @@
 // Whole-file reads, atomic whole-file writes and the advisory lock that keeps processes from
 // losing each other's read-modify-write of a store file.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace kelvane::platform {
 
-// The whole file. Throws FileSystemError when it cannot be opened or read.
-std::string readFile(const std::string& path);
+// Store and catalogue files stay far below this; anything larger is damage, not data.
+inline constexpr std::size_t maxReadSize = 64u << 20;
+
+// The whole of a regular file (a link to one is followed). Throws FileSystemError when it
+// cannot be opened or read, is no regular file (a FIFO, a device) or is larger than `limit`.
+std::string readFile(const std::string& path, std::size_t limit = maxReadSize);
 
 // A temporary file in the same folder (mkstemp), written, flushed to disk (fsync) and renamed
 // over the target, so a reader sees the old or the new document and never half of one.

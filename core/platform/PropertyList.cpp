@@ -3,12 +3,99 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/FileIO.h"
 
 namespace kelvane::platform {
 
 namespace {
+
+std::uint64_t readBigEndian(const std::string& bytes, std::size_t at, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+// Whether a binary property list hides a NUL inside a string or key, or has an object table
+// that points outside itself. The library keeps such strings with a length that disagrees
+// with their text and then aborts the process on reading them, so they are refused first.
+bool binaryHidesNul(const std::string& bytes) {
+    constexpr std::size_t header = 8;
+    constexpr std::size_t trailer = 32;
+    if (bytes.size() < header + trailer) {
+        return true;
+    }
+    const std::size_t end = bytes.size() - trailer;
+    const auto offsetSize = static_cast<std::size_t>(static_cast<unsigned char>(bytes[end + 6]));
+    const auto objects = readBigEndian(bytes, end + 8, 8);
+    const auto table = readBigEndian(bytes, end + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || table > end || objects > (end - table) / offsetSize) {
+        return true;
+    }
+    for (std::uint64_t i = 0; i < objects; ++i) {
+        const auto at = readBigEndian(bytes, static_cast<std::size_t>(table + i * offsetSize),
+                                      offsetSize);
+        if (at < header || at >= end) {
+            return true;
+        }
+        const auto marker = static_cast<unsigned char>(bytes[at]);
+        const unsigned kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6) {  // ASCII and UTF-16 strings (keys are strings too)
+            continue;
+        }
+        std::uint64_t count = marker & 0x0F;
+        std::size_t start = at + 1;
+        if (count == 0x0F) {  // the length follows as an integer object
+            if (start >= end) {
+                return true;
+            }
+            const auto intMarker = static_cast<unsigned char>(bytes[start]);
+            const std::size_t intSize = std::size_t{1} << (intMarker & 0x0F);
+            if ((intMarker >> 4) != 0x1 || intSize > 8 || start + 1 + intSize > end) {
+                return true;
+            }
+            count = readBigEndian(bytes, start + 1, intSize);
+            start += 1 + intSize;
+        }
+        const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (count > (end - start) / unit) {
+            return true;
+        }
+        for (std::uint64_t k = 0; k < count; ++k) {
+            const auto at2 = start + static_cast<std::size_t>(k * unit);
+            const bool zero = unit == 1 ? bytes[at2] == '\0'
+                                        : bytes[at2] == '\0' && bytes[at2 + 1] == '\0';
+            if (zero) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The same for XML: a NUL byte, or a character reference to NUL (&#0; &#x00; …).
+bool xmlHidesNul(const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos) {
+        return true;
+    }
+    for (auto at = bytes.find("&#"); at != std::string::npos; at = bytes.find("&#", at + 2)) {
+        auto i = at + 2;
+        if (i < bytes.size() && (bytes[i] == 'x' || bytes[i] == 'X')) {
+            ++i;
+        }
+        const auto digits = i;
+        while (i < bytes.size() && bytes[i] == '0') {
+            ++i;
+        }
+        if (i > digits && i < bytes.size() && bytes[i] == ';') {
+            return true;
+        }
+    }
+    return false;
+}
 
 PlistValue convert(plist_t node, int depth) {
     PlistValue result;
@@ -17,11 +104,11 @@ PlistValue convert(plist_t node, int depth) {
     }
     switch (plist_get_node_type(node)) {
         case PLIST_STRING: {
-            char* text = nullptr;
-            plist_get_string_val(node, &text);
-            if (text) {
-                result.value = std::string(text);
-                std::free(text);
+            // By pointer and length: the copying getter aborts on a length it disagrees with.
+            uint64_t length = 0;
+            const char* text = plist_get_string_ptr(node, &length);
+            if (text != nullptr && std::memchr(text, '\0', length) == nullptr) {
+                result.value = std::string(text, length);
             }
             break;
         }
@@ -106,8 +193,14 @@ std::optional<PlistDictionary> parsePropertyList(const std::string& bytes) {
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
     if (plist_is_binary(bytes.data(), length)) {
+        if (binaryHidesNul(bytes)) {
+            return std::nullopt;
+        }
         plist_from_bin(bytes.data(), length, &root);
     } else {
+        if (xmlHidesNul(bytes)) {
+            return std::nullopt;
+        }
         plist_from_xml(bytes.data(), length, &root);
     }
     if (root == nullptr) {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "quarantine/QuarantineStore.h"
+#include "support/Saturating.h"
 
 namespace kelvane {
 
@@ -29,7 +30,11 @@ QuarantineEntry QuarantineEntry::fromJson(const json::Json& object) {
     json::requireObject(object, "A quarantine entry");
     QuarantineEntry entry;
     entry.id = json::requireString(object, "id");
-    entry.originalPath = json::requireString(object, "originalPath");
+    entry.originalPath = json::requireBytes(object, "originalPath");
+    if (entry.originalPath.empty() || entry.originalPath.front() != '/' ||
+        entry.originalPath.find('\0') != std::string::npos) {
+        throw json::DecodeError("An original path is not absolute.");
+    }
     entry.storedName = json::requireString(object, "storedName");
     // Both become parts of paths: a stored text that could lead out of its folder is damage.
     if (!isSingleComponent(entry.storedName)) {
@@ -44,9 +49,12 @@ QuarantineEntry QuarantineEntry::fromJson(const json::Json& object) {
 }
 
 json::Json QuarantineEntry::toJson() const {
-    json::Json object{
-        {"id", id},     {"originalPath", originalPath},           {"storedName", storedName},
-        {"size", size}, {"modified", json::formatDate(modified)}, {"ruleID", ruleID}};
+    json::Json object{{"id", id},
+                      {"storedName", storedName},
+                      {"size", size},
+                      {"modified", json::formatDate(modified)},
+                      {"ruleID", ruleID}};
+    json::putBytes(object, "originalPath", originalPath);
     if (restoredAt) {
         object["restoredAt"] = json::formatDate(*restoredAt);
     }
@@ -70,7 +78,7 @@ std::int64_t QuarantineBatch::remainingBytes() const {
     std::int64_t total = 0;
     for (const auto& item : items) {
         if (!item.restoredAt) {
-            total += item.size;
+            total = saturatingAdd(total, item.size);
         }
     }
     return total;
@@ -86,6 +94,10 @@ QuarantineBatch QuarantineBatch::fromJson(const json::Json& object) {
     batch.createdAt = json::requireDate(object, "createdAt");
     batch.expiresAt = json::requireDate(object, "expiresAt");
     batch.note = json::requireString(object, "note");
+    if (batch.expiresAt < batch.createdAt) {
+        // A batch that would expire before it was made would be purged at once.
+        throw json::DecodeError("A batch expires before it was created.");
+    }
     const auto& items = json::requireKey(object, "items");
     if (!items.is_array()) {
         throw json::DecodeError("The value of “items” is not a list.");

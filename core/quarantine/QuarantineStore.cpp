@@ -80,8 +80,12 @@ std::string QuarantineStore::lockFile() const {
 }
 
 std::string QuarantineStore::storedName(std::size_t index, const std::string& uuid,
-                                        const std::string& name) {
+                                        const std::string& givenName) {
     const auto prefix = std::to_string(index) + "-" + uuid.substr(0, 8) + "-";
+    // The stored name is ours to choose and goes into the index as text: bytes that are not
+    // UTF-8 become U+FFFD there. The entry keeps the original path exactly.
+    const auto readable = json::displayText(givenName);
+    const std::string& name = readable;
     if (prefix.size() + name.size() <= nameMax) {
         return prefix + name;
     }

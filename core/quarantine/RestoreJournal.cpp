@@ -47,7 +47,8 @@ bool RestoreJournal::append(const json::Json& line) {
 bool RestoreJournal::restoring(const std::string& entryID, const std::string& destination,
                                const std::optional<platform::FileIdentity>& identity,
                                const std::optional<std::string>& temporaryName) {
-    json::Json line{{"restoring", entryID}, {"to", destination}};
+    json::Json line{{"restoring", entryID}};
+    json::putBytes(line, "to", destination);
     if (identity) {
         line["identity"] = journal::identityJson(*identity);
     }
@@ -84,7 +85,7 @@ bool RestoreJournal::apply(const std::string& batchFolder, QuarantineBatch& batc
             const auto object = json::parse(line);
             if (auto id = json::optionalString(object, "restoring")) {
                 Attempt attempt;
-                attempt.destination = json::requireString(object, "to");
+                attempt.destination = json::requireBytes(object, "to");
                 attempt.identity = journal::identityFromJson(object, "identity");
                 attempt.temporaryName = json::optionalString(object, "temporary");
                 attempts[*id] = attempt;

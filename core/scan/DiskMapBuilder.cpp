@@ -9,6 +9,7 @@
 #include "platform/PathText.h"
 #include "support/Hashing.h"
 #include "support/Parallel.h"
+#include "support/Saturating.h"
 
 namespace kelvane {
 
@@ -62,7 +63,7 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
         node.isCapped = true;
     }
     for (const auto& child : node.children) {
-        node.size += child.size;
+        node.size = saturatingAdd(node.size, child.size);
     }
     return node;
 }

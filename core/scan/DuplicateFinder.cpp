@@ -11,17 +11,19 @@
 #include "platform/Sha256.h"
 #include "scan/CleanScanner.h"
 #include "support/Parallel.h"
+#include "support/Saturating.h"
 
 namespace kelvane {
 
 std::int64_t DuplicateGroup::reclaimableBytes() const {
-    return files.size() < 2 ? 0 : size * static_cast<std::int64_t>(files.size() - 1);
+    return files.size() < 2 ? 0
+                            : saturatingMultiply(size, static_cast<std::int64_t>(files.size() - 1));
 }
 
 std::int64_t DuplicateScan::reclaimableBytes() const {
     std::int64_t total = 0;
     for (const auto& group : groups) {
-        total += group.reclaimableBytes();
+        total = saturatingAdd(total, group.reclaimableBytes());
     }
     return total;
 }

@@ -5,13 +5,14 @@
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "scan/CleanScanner.h"
+#include "support/Saturating.h"
 
 namespace kelvane {
 
 std::int64_t LargeFileScan::totalBytes() const {
     std::int64_t total = 0;
     for (const auto& item : items) {
-        total += item.size;
+        total = saturatingAdd(total, item.size);
     }
     return total;
 }

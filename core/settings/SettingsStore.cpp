@@ -25,10 +25,10 @@ AppSettings AppSettings::fromJson(const json::Json& object) {
     AppSettings settings;
     const auto ids = json::requireStringArray(object, "enabledRuleIDs");
     settings.enabledRuleIDs = std::set<std::string>(ids.begin(), ids.end());
-    settings.ignoreList = json::requireStringArray(object, "ignoreList");
+    settings.ignoreList = json::requireBytesArray(object, "ignoreList");
     settings.retentionDays = json::requireInt(object, "retentionDays");
-    settings.largeFileRoot = json::requireString(object, "largeFileRoot");
-    settings.duplicateRoot = json::requireString(object, "duplicateRoot");
+    settings.largeFileRoot = json::requireBytes(object, "largeFileRoot");
+    settings.duplicateRoot = json::requireBytes(object, "duplicateRoot");
     settings.minLargeFileMB = json::requireInt(object, "minLargeFileMB");
     settings.minDuplicateMB = json::requireInt(object, "minDuplicateMB");
     settings.lastScanDate = json::optionalDate(object, "lastScanDate");
@@ -39,14 +39,14 @@ AppSettings AppSettings::fromJson(const json::Json& object) {
 json::Json AppSettings::toJson() const {
     json::Json object{
         {"enabledRuleIDs", std::vector<std::string>(enabledRuleIDs.begin(), enabledRuleIDs.end())},
-        {"ignoreList", ignoreList},
         {"retentionDays", retentionDays},
-        {"largeFileRoot", largeFileRoot},
-        {"duplicateRoot", duplicateRoot},
         {"minLargeFileMB", minLargeFileMB},
         {"minDuplicateMB", minDuplicateMB},
         {"hasCompletedOnboarding", hasCompletedOnboarding},
     };
+    json::putBytesArray(object, "ignoreList", ignoreList);
+    json::putBytes(object, "largeFileRoot", largeFileRoot);
+    json::putBytes(object, "duplicateRoot", duplicateRoot);
     if (lastScanDate) {
         object["lastScanDate"] = json::formatDate(*lastScanDate);
     }

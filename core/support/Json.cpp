@@ -1,5 +1,7 @@
 #include "support/Json.h"
 
+#include <glib.h>
+
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -12,7 +14,106 @@ std::string keyText(std::string_view key) {
     return "“" + std::string(key) + "”";
 }
 
+std::string base64(std::string_view bytes) {
+    gchar* text = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string result(text);
+    g_free(text);
+    return result;
+}
+
+std::string fromBase64(const std::string& text, std::string_view key) {
+    // GLib decodes leniently; a round trip proves the text was canonical base64.
+    gsize length = 0;
+    guchar* data = g_base64_decode(text.c_str(), &length);
+    std::string bytes(reinterpret_cast<const char*>(data), length);
+    g_free(data);
+    if (base64(bytes) != text) {
+        throw DecodeError("The value of " + keyText(key) + " is not base64.");
+    }
+    return bytes;
+}
+
+// The exact bytes behind a display text: the "Bytes" form when present, else the text.
+std::string exact(const std::string& display, const std::string& encoded, std::string_view key) {
+    auto bytes = fromBase64(encoded, key);
+    if (displayText(bytes) != display) {
+        throw DecodeError("The value of " + keyText(key) + " does not match its text.");
+    }
+    return bytes;
+}
+
 }  // namespace
+
+bool isValidUTF8(std::string_view text) {
+    return g_utf8_validate_len(text.data(), text.size(), nullptr) != FALSE;
+}
+
+std::string displayText(std::string_view bytes) {
+    if (isValidUTF8(bytes)) {
+        return std::string(bytes);
+    }
+    gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
+    std::string result(valid);
+    g_free(valid);
+    return result;
+}
+
+void putBytes(Json& object, const std::string& key, std::string_view bytes) {
+    object[key] = displayText(bytes);
+    if (!isValidUTF8(bytes)) {
+        object[key + "Bytes"] = base64(bytes);
+    }
+}
+
+std::string requireBytes(const Json& object, const std::string& key) {
+    const auto display = requireString(object, key);
+    if (const auto encoded = optionalString(object, key + "Bytes")) {
+        return exact(display, *encoded, key + "Bytes");
+    }
+    return display;
+}
+
+std::optional<std::string> optionalBytes(const Json& object, const std::string& key) {
+    if (!object.contains(key) || object.at(key).is_null()) {
+        return std::nullopt;
+    }
+    return requireBytes(object, key);
+}
+
+void putBytesArray(Json& object, const std::string& key, const std::vector<std::string>& list) {
+    auto texts = Json::array();
+    auto exactForms = Json::object();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        texts.push_back(displayText(list[i]));
+        if (!isValidUTF8(list[i])) {
+            exactForms[std::to_string(i)] = base64(list[i]);
+        }
+    }
+    object[key] = texts;
+    if (!exactForms.empty()) {
+        object[key + "Bytes"] = exactForms;
+    }
+}
+
+std::vector<std::string> requireBytesArray(const Json& object, const std::string& key) {
+    auto list = requireStringArray(object, key);
+    const auto it = object.find(key + "Bytes");
+    if (it == object.end() || it->is_null()) {
+        return list;
+    }
+    if (!it->is_object()) {
+        throw DecodeError("The value of " + keyText(key + "Bytes") + " is not an object.");
+    }
+    for (const auto& [index, encoded] : it->items()) {
+        std::size_t at = 0;
+        const auto [end, problem] = std::from_chars(index.data(), index.data() + index.size(), at);
+        if (problem != std::errc{} || end != index.data() + index.size() || at >= list.size()) {
+            throw DecodeError("The value of " + keyText(key + "Bytes") + " names no entry.");
+        }
+        list[at] = exact(list[at], asString(encoded, key + "Bytes"), key + "Bytes");
+    }
+    return list;
+}
 
 Json parse(std::string_view text) {
     try {

@@ -60,6 +60,19 @@ E requireEnum(const Json& object, std::string_view key) {
     return asEnum<E>(requireKey(object, key), key);
 }
 
+// File names are bytes and need not be UTF-8, which JSON text must be. A text that may hold any
+// bytes is written under `key` as readable UTF-8 (each invalid byte shown as U+FFFD) and, only
+// when that is not the same bytes, exactly under `key` + "Bytes" in base64. Readers that know
+// nothing of the second key still read the first; readers here take the exact bytes.
+bool isValidUTF8(std::string_view text);
+std::string displayText(std::string_view bytes);
+void putBytes(Json& object, const std::string& key, std::string_view bytes);
+std::string requireBytes(const Json& object, const std::string& key);
+std::optional<std::string> optionalBytes(const Json& object, const std::string& key);
+// The same for a list: the exact forms go under `key` + "Bytes" as {"index": base64}.
+void putBytesArray(Json& object, const std::string& key, const std::vector<std::string>& list);
+std::vector<std::string> requireBytesArray(const Json& object, const std::string& key);
+
 // "2026-12-10T04:36:00Z"; fractions of a second are dropped (floor).
 std::string formatDate(Date date);
 // Accepts exactly the form formatDate writes.
