@@ -118,7 +118,8 @@ std::vector<std::string> requireBytesArray(const Json& object, const std::string
 Json parse(std::string_view text) {
     try {
         return Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error&) {
+    } catch (const Json::exception&) {
+        // A syntax error, or a number too large for any type (out_of_range).
         throw DecodeError("The file is not valid JSON.");
     }
 }
