@@ -92,6 +92,11 @@ std::string rebased(std::string_view p, std::string_view root, std::string_view 
     return result;
 }
 
+bool isSingleComponent(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
 std::string lowercasedASCII(std::string_view text) {
     std::string result(text);
     for (auto& c : result) {

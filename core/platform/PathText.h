@@ -24,6 +24,10 @@ std::string appending(std::string_view folder, std::string_view component);
 // `p`, which lies inside `root`, with `root` replaced by `newRoot` ("/" handled on both sides).
 std::string rebased(std::string_view p, std::string_view root, std::string_view newRoot);
 
+// A name that is one component of a path: not empty, no "/", not "." or "..", no NUL. Texts read
+// from files must pass this before they become part of a path.
+bool isSingleComponent(std::string_view name);
+
 std::string lowercasedASCII(std::string_view text);
 void replaceAll(std::string& text, std::string_view from, std::string_view to);
 

@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "platform/PathText.h"
 #include "quarantine/QuarantineStore.h"
 #include "support/Saturating.h"
 
@@ -19,11 +20,6 @@ bool isBatchID(std::string_view text) {
         }
     }
     return true;
-}
-
-bool isSingleComponent(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 QuarantineEntry QuarantineEntry::fromJson(const json::Json& object) {

@@ -27,6 +27,7 @@
 #include "model/CleanRule.h"
 #include "model/ScanRecords.h"
 #include "platform/Date.h"
+#include "platform/PathText.h"
 #include "support/Json.h"
 
 namespace kelvane {
@@ -138,7 +139,6 @@ struct QuarantineStore {
 
 // A canonical UUID text: 36 characters, hex digits and four dashes in their places.
 bool isBatchID(std::string_view text);
-// A name that is one component of a path: not empty, no "/", not "." or "..", no NUL.
-bool isSingleComponent(std::string_view name);
+using path::isSingleComponent;
 
 }  // namespace kelvane

@@ -12,6 +12,7 @@
 
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
+#include "files/SafetyPolicy.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
@@ -96,8 +97,10 @@ std::optional<InstalledApp> AppInventory::readApp(const std::string& bundlePath)
         return std::nullopt;
     }
     const auto bundleID = trimmed(*identifier);
-    if (bundleID.empty() || isAppleBundleID(bundleID) || bundleID == ownBundleID ||
-        bundlePath.starts_with("/System/")) {
+    // The identifier names folders and files of the leftovers search: anything that is not
+    // one plain name ("../../src") marks the bundle as damaged.
+    if (!path::isSingleComponent(bundleID) || isAppleBundleID(bundleID) ||
+        bundleID == ownBundleID || bundlePath.starts_with("/System/")) {
         return std::nullopt;
     }
     if (const auto it = plist->find("CFBundlePackageType"); it != plist->end()) {
@@ -200,7 +203,11 @@ bool AppInventory::tempNameMatches(const std::string& name, const std::string& b
 
 std::vector<ScanItem> AppInventory::leftovers(const InstalledApp& app) const {
     const auto& b = app.bundleID;
-    const auto n = trimmed(app.name);
+    if (!path::isSingleComponent(b)) {
+        return {};  // never a path part that could lead elsewhere
+    }
+    const auto trimmedName = trimmed(app.name);
+    const auto n = path::isSingleComponent(trimmedName) ? trimmedName : b;
     const auto own = AppPaths::supportDirectory();
     const auto library = path::appending(home, "Library");
     auto at = [&](const std::string& relative) { return path::appending(library, relative); };
@@ -209,7 +216,7 @@ std::vector<ScanItem> AppInventory::leftovers(const InstalledApp& app) const {
     std::set<std::string> seen;
     auto offer = [&](const std::string& raw, std::optional<bool> knownLink = std::nullopt) {
         const auto p = path::standardize(raw);
-        if (p.starts_with(own) || !FileTools::exists(p)) {
+        if (SafetyPolicy::contains(p, own) || !FileTools::exists(p)) {
             return;
         }
         if (knownLink.value_or(FileTools::isSymbolicLink(p)) || !seen.insert(p).second) {

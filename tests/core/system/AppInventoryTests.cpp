@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -171,6 +172,25 @@ TEST_F(InventoryTest, ShortNamesGetNoNamePlaces) {
     tree.file("Library/Caches/Ab/x", 1000);
     InstalledApp app{tree.path("Apps/Ab.app"), "org.example.ab", "Ab", "", std::nullopt, 0, {}, {}};
     EXPECT_TRUE(inventory().leftovers(app).empty());
+}
+
+TEST_F(InventoryTest, IdentifiersAndNamesThatAreNoPlainNameNeverBecomePaths) {
+    // A bundle whose Info.plist tries to make "~/src" a leftover.
+    tree.file("src/main.c", 4000);
+    for (const auto& id : {"../../src", "a/b", "..", ""}) {
+        bundle("Apps/Evil" + std::to_string(std::strlen(id)) + ".app", info(id, "Evil"));
+    }
+    EXPECT_TRUE(inventory().applications().empty());
+    // A record made elsewhere with such texts finds nothing outside the places it may look.
+    InstalledApp app{
+        tree.path("Apps/Evil.app"), "../../src", "../../src", "", std::nullopt, 0, {}, {}};
+    EXPECT_TRUE(inventory().leftovers(app).empty());
+    app.bundleID = "org.example.evil";
+    tree.file("Library/Caches/org.example.evil/x", 1000);
+    const auto items = inventory().leftovers(app);  // the name is not used as a path part
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].path, tree.path("Library/Caches/org.example.evil"));
+    EXPECT_TRUE(FileTools::exists(tree.path("src/main.c")));
 }
 
 TEST_F(InventoryTest, TrashesIntoTheUsersTrashWithItsRecord) {
