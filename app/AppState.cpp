@@ -225,6 +225,7 @@ AppState::AppState(ControllerOptions options, QObject* parent)
 
     // 3–4. Settings over the catalogue's defaults, without IDs the catalogue no longer has.
     settings_ = SettingsStore{AppPaths::settingsFile()}.load(AppSettings::defaults(rules_));
+    settingsBase_ = settings_;
     std::set<std::string> known;
     for (const auto& rule : rules_) {
         known.insert(rule.id);
@@ -476,16 +477,26 @@ void AppState::startScheduleTimer() {
 
 // --- Settings and rules ----------------------------------------------------------------------
 
-void AppState::persistSettings() {
+std::optional<std::string> AppState::persistSettings() {
     settings_.lastScanDate = lastScanDate_;
-    try {
-        if (options_.saveSettings) {
-            SettingsStore{AppPaths::settingsFile()}.save(settings_);
+    std::optional<std::string> failure;
+    if (options_.saveSettings) {
+        try {
+            // Never a stale copy over another process's change: only what changed here since
+            // the last read goes into what is stored now.
+            settings_ = SettingsStore{AppPaths::settingsFile()}.update(
+                AppSettings::defaults(rules_), [&](AppSettings& stored) {
+                    stored = AppSettings::merged(settingsBase_, settings_, stored);
+                });
+            settingsBase_ = settings_;
+            ruleModel_.refreshAll();
+        } catch (const std::exception& error) {
+            // The change stays in this copy; the next save merges it again.
+            failure = error.what();
         }
-    } catch (const std::exception&) {
-        // Ignored: the next save tries again with the settings of then.
     }
     emit settingsChanged();
+    return failure;
 }
 
 void AppState::setRule(const CleanRule& rule, bool enabled) {

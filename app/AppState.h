@@ -201,7 +201,10 @@ class AppState : public QObject {
 
     // --- Operations --------------------------------------------------------------------------
     void refreshVolume();
-    void persistSettings();
+    // Writes the settings: what this controller changed since it last read or wrote them is
+    // merged into what is stored now, under the store's lock, and the result becomes the
+    // controller's copy. The reason when the save failed, nothing when it worked.
+    std::optional<std::string> persistSettings();
     void setRule(const CleanRule& rule, bool enabled);
     void resetRules();
     // `path` as the folder chooser gave it.
@@ -397,6 +400,7 @@ class AppState : public QObject {
 
     std::vector<CleanRule> rules_;
     AppSettings settings_;
+    AppSettings settingsBase_;  // the settings as last read or written, for merging
     AppSection section_ = AppSection::overview;
     ScanMode scanMode_ = ScanMode::quick;
     bool isScanning_ = false;

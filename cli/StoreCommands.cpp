@@ -382,6 +382,13 @@ bool settingFlag(const std::string& text, const std::string& key) {
 
 }  // namespace
 
+// A settings change that could not be saved is an error, never a success with new values.
+void saveOrFail(AppState& state) {
+    if (const auto failure = state.persistSettings()) {
+        throw OperationError(*failure);
+    }
+}
+
 int settingsCommand(Context& context) {
     const auto action = actionOf(context, "show");
     Session session(commandOptions());
@@ -400,6 +407,7 @@ int settingsCommand(Context& context) {
                 throw UsageError("KEY: no rule with the ID '" + key.substr(5) + "'");
             }
             state.setRule(*rule, settingFlag(value, key));
+            saveOrFail(state);
         } else {
             state.updateSettings([&](AppSettings& settings) {
                 if (key == "retentionDays") {
@@ -418,7 +426,7 @@ int settingsCommand(Context& context) {
                     throw UsageError("unknown setting '" + key + "'");
                 }
             });
-            state.persistSettings();
+            saveOrFail(state);
         }
     } else if (action == "ignore") {
         context.args.atMost(3);
@@ -427,6 +435,7 @@ int settingsCommand(Context& context) {
         if (verb == "add") {
             const auto before = state.settings().ignoreList.size();
             state.addIgnore(path);
+            saveOrFail(state);
             notice = state.settings().ignoreList.size() != before
                          ? *state.toast()
                          : Format::shortPath(path) + " is already ignored.";
@@ -435,8 +444,9 @@ int settingsCommand(Context& context) {
             if (std::erase(list, path) == 0) {
                 throw OperationError(Format::shortPath(path) + " is not in the ignore list.");
             }
-            state.updateSettings([&](AppSettings& settings) { settings.ignoreList = list; });
-            state.persistSettings();
+            state.updateSettings(
+                [&](AppSettings& settings) { std::erase(settings.ignoreList, path); });
+            saveOrFail(state);
         } else {
             throw UsageError("unknown ignore action '" + verb + "'");
         }

@@ -1,5 +1,7 @@
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
+
 #include "files/AppPaths.h"
 #include "platform/FileIO.h"
 #include "platform/PathText.h"
@@ -53,6 +55,47 @@ json::Json AppSettings::toJson() const {
     return object;
 }
 
+AppSettings AppSettings::merged(const AppSettings& base, const AppSettings& ours,
+                                const AppSettings& theirs) {
+    auto result = theirs;
+    auto scalar = [&](auto AppSettings::*field) {
+        if (ours.*field != base.*field) {
+            result.*field = ours.*field;
+        }
+    };
+    scalar(&AppSettings::retentionDays);
+    scalar(&AppSettings::largeFileRoot);
+    scalar(&AppSettings::duplicateRoot);
+    scalar(&AppSettings::minLargeFileMB);
+    scalar(&AppSettings::minDuplicateMB);
+    scalar(&AppSettings::hasCompletedOnboarding);
+    scalar(&AppSettings::lastScanDate);
+    for (const auto& id : base.enabledRuleIDs) {
+        if (!ours.enabledRuleIDs.contains(id)) {
+            result.enabledRuleIDs.erase(id);
+        }
+    }
+    for (const auto& id : ours.enabledRuleIDs) {
+        if (!base.enabledRuleIDs.contains(id)) {
+            result.enabledRuleIDs.insert(id);
+        }
+    }
+    auto has = [](const std::vector<std::string>& list, const std::string& entry) {
+        return std::find(list.begin(), list.end(), entry) != list.end();
+    };
+    for (const auto& entry : base.ignoreList) {
+        if (!has(ours.ignoreList, entry)) {
+            std::erase(result.ignoreList, entry);
+        }
+    }
+    for (const auto& entry : ours.ignoreList) {
+        if (!has(base.ignoreList, entry) && !has(result.ignoreList, entry)) {
+            result.ignoreList.push_back(entry);
+        }
+    }
+    return result;
+}
+
 AppSettings SettingsStore::load(const AppSettings& fallback) const {
     try {
         return AppSettings::fromJson(json::parse(platform::readFile(file)));
@@ -65,6 +108,16 @@ void SettingsStore::save(const AppSettings& settings) const {
     AppPaths::ensureSupportDirectory();
     const platform::FileLock lock(file + ".lock");
     platform::writeFileAtomically(file, json::dump(settings.toJson()));
+}
+
+AppSettings SettingsStore::update(const AppSettings& fallback,
+                                  const std::function<void(AppSettings&)>& change) const {
+    AppPaths::ensureSupportDirectory();
+    const platform::FileLock lock(file + ".lock");
+    auto settings = load(fallback);
+    change(settings);
+    platform::writeFileAtomically(file, json::dump(settings.toJson()));
+    return settings;
 }
 
 }  // namespace kelvane

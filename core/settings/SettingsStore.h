@@ -4,6 +4,7 @@
 // catalogue. The store interprets nothing: no clamping, no merging with the defaults.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -29,6 +30,11 @@ struct AppSettings {
     bool operator==(const AppSettings&) const = default;
 
     static AppSettings defaults(const std::vector<CleanRule>& rules);
+    // A three-way merge for a process that changed its copy `ours` of the settings it last read
+    // as `base`, while another process may have stored `theirs`: what ours changed wins (lists
+    // and sets by the entries added and removed), everything else stays as theirs.
+    static AppSettings merged(const AppSettings& base, const AppSettings& ours,
+                              const AppSettings& theirs);
     static AppSettings fromJson(const json::Json& object);
     json::Json toJson() const;
 };
@@ -40,6 +46,11 @@ struct SettingsStore {
     AppSettings load(const AppSettings& fallback) const;
     // Throws FileSystemError.
     void save(const AppSettings& settings) const;
+    // Reads the stored settings (or `fallback`), applies `change` and writes them back, all
+    // under the store's lock, so two processes changing settings at once keep both changes.
+    // Returns what was written. Throws FileSystemError; nothing is written then.
+    AppSettings update(const AppSettings& fallback,
+                       const std::function<void(AppSettings&)>& change) const;
 };
 
 }  // namespace kelvane

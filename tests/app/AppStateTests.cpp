@@ -129,6 +129,22 @@ TEST_F(StartupTest, IgnoreListTakesStandardisedPathsOnce) {
     EXPECT_EQ(SettingsStore{AppPaths::settingsFile()}.load({}).ignoreList, s.settings().ignoreList);
 }
 
+TEST_F(StartupTest, AChangeHereNeverWritesAStaleCopyOverAnotherProcesssChange) {
+    auto& s = start();
+    // Meanwhile a command in another process adds an ignore entry and switches a rule off.
+    const SettingsStore store{AppPaths::settingsFile()};
+    store.update(s.settings(), [&](AppSettings& settings) {
+        settings.ignoreList.push_back(tree.root() + "/theirs");
+        settings.enabledRuleIDs.erase("logs");
+    });
+    s.addIgnore(tree.root() + "/mine");
+    const auto stored = store.load({});
+    EXPECT_EQ(stored.ignoreList,
+              (std::vector<std::string>{tree.root() + "/theirs", tree.root() + "/mine"}));
+    EXPECT_FALSE(stored.enabledRuleIDs.contains("logs"));
+    EXPECT_EQ(s.settings(), stored);  // and the window now shows both
+}
+
 TEST_F(StartupTest, GroupsRulesInGroupOrderLeavingOutEmptyGroups) {
     auto o = options();
     auto rules = fixtureRules();

@@ -321,6 +321,20 @@ TEST_F(CliTest, SettingsAndTheScheduleAreSaved) {
     EXPECT_EQ(run({"settings", "ignore", "remove", tree.path("Elsewhere")}).status, 1);
 }
 
+TEST_F(CliTest, ASettingThatCouldNotBeSavedIsAnError) {
+    // A folder where the settings file belongs: the write cannot land.
+    tree.file("Library/Application Support/Kelvane/settings.json/in-the-way", 1);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"settings", "set", "retentionDays", "14"},
+                                               {"settings", "ignore", "add", tree.path("Keep")},
+                                               {"settings", "set", "rule:user-cache", "off"}}) {
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_NE(r.err.find("settings.json"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("14"), std::string::npos) << "the unsaved value was shown as set";
+    }
+}
+
 TEST_F(CliTest, CtrlCStopsARunningScan) {
     // Enough entries that the scan is still walking when the signal arrives.
     for (int d = 0; d < 100; ++d) {

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "HomeTest.h"
+#include "TempTree.h"
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
 #include "model/RuleCatalogue.h"
@@ -167,4 +168,46 @@ TEST_F(ScheduleTest, StoreDefaultsAndStrictness) {
     write(AppPaths::scheduleFile(), document.dump());
     EXPECT_EQ(store.load(), ScanSchedule{});
     EXPECT_EQ(title(ScheduleMode::weekly), "Weekly");
+}
+
+TEST(SettingsMerge, WhatThisProcessChangedWinsAndTheRestStaysAsStored) {
+    AppSettings base;
+    base.enabledRuleIDs = {"a", "b"};
+    base.ignoreList = {"/x", "/y"};
+    base.retentionDays = 7;
+    base.lastScanDate = Date{std::chrono::seconds{100}};
+    auto ours = base;
+    ours.enabledRuleIDs.erase("a");
+    ours.enabledRuleIDs.insert("c");
+    ours.ignoreList = {"/y", "/mine"};
+    ours.retentionDays = 14;
+    auto theirs = base;
+    theirs.enabledRuleIDs.insert("d");
+    theirs.ignoreList.push_back("/theirs");
+    theirs.minLargeFileMB = 500;
+    theirs.lastScanDate = Date{std::chrono::seconds{200}};
+
+    const auto merged = AppSettings::merged(base, ours, theirs);
+    EXPECT_EQ(merged.enabledRuleIDs, (std::set<std::string>{"b", "c", "d"}));
+    EXPECT_EQ(merged.ignoreList, (std::vector<std::string>{"/y", "/theirs", "/mine"}));
+    EXPECT_EQ(merged.retentionDays, 14);
+    EXPECT_EQ(merged.minLargeFileMB, 500);
+    EXPECT_EQ(merged.lastScanDate, Date{std::chrono::seconds{200}});
+    EXPECT_EQ(AppSettings::merged(base, base, theirs), theirs);
+}
+
+TEST_F(SettingsStoreTest, TwoProcessesChangingSettingsAtOnceKeepEveryChange) {
+    const SettingsStore store{AppPaths::settingsFile()};
+    const auto defaults = AppSettings::defaults(RuleCatalogue::fallback());
+    constexpr int perProcess = 30;
+    const int childStatus = fixture::inTwoProcesses([&](bool inChild) {
+        for (int i = 0; i < perProcess; ++i) {
+            store.update(defaults, [&](AppSettings& settings) {
+                settings.ignoreList.push_back((inChild ? "/child/" : "/parent/") +
+                                              std::to_string(i));
+            });
+        }
+    });
+    EXPECT_EQ(childStatus, 0);
+    EXPECT_EQ(store.load(defaults).ignoreList.size(), 2u * perProcess);
 }
