@@ -708,10 +708,12 @@ AppInventory AppState::inventory() const {
 
 void AppState::addHistory(const CleanHistoryEntry& entry) {
     const HistoryStore store{AppPaths::historyFile()};
+    historyFailure_.reset();
     try {
         store.add(entry);
-    } catch (const std::exception&) {
-        // Ignored: the history is read back below, without the entry.
+    } catch (const std::exception& error) {
+        // The clean itself happened; the history is read back below, without the entry.
+        historyFailure_ = error.what();
     }
     setHistory(store.entries());
 }

@@ -183,6 +183,12 @@ class AppState : public QObject {
     const std::vector<StartupItem>& startupItems() const { return startupItemModel_.rows(); }
     const std::vector<QuarantineBatch>& batches() const { return batchModel_.rows(); }
     const std::vector<CleanHistoryEntry>& history() const { return historyModel_.rows(); }
+    // What the latest clean moved, for callers that need more than its notice (the command
+    // line); why its history entry could not be written, when it could not; and the failure
+    // sentences of the latest restore.
+    const std::optional<QuarantineBatch>& lastCleanBatch() const { return lastCleanBatch_; }
+    const std::optional<std::string>& historyFailure() const { return historyFailure_; }
+    const std::vector<std::string>& lastRestoreFailures() const { return lastRestoreFailures_; }
     const ScanSchedule& schedule() const { return schedule_; }
     // The settings screen changes the schedule through this and saves the file itself.
     void setSchedule(const ScanSchedule& schedule);
@@ -245,7 +251,10 @@ class AppState : public QObject {
     // Every item of the last junk result, as the junk screen's clean offers them.
     Q_INVOKABLE void cleanAllJunk();
     // Items of the large file or duplicate results, by path.
-    Q_INVOKABLE void cleanPaths(const QStringList& paths, const QString& note);
+    // The ticked files of one result, taken from that result only: a file that is also in the
+    // other result keeps the result it was chosen from (its rule and history category).
+    Q_INVOKABLE void cleanLargeFiles(const QStringList& paths);
+    Q_INVOKABLE void cleanDuplicates(const QStringList& paths);
     Q_INVOKABLE void restoreBatch(const QString& batchID);
     Q_INVOKABLE void deleteBatch(const QString& batchID);
     Q_INVOKABLE void purgeExpiredBatches() { purgeExpired(); }
@@ -437,6 +446,9 @@ class AppState : public QObject {
     StartupItemModel startupItemModel_;
     BatchModel batchModel_;
     HistoryModel historyModel_;
+    std::optional<QuarantineBatch> lastCleanBatch_;
+    std::optional<std::string> historyFailure_;
+    std::vector<std::string> lastRestoreFailures_;
 
     std::optional<app::TaskHandle> scanTask_;
     std::optional<app::TaskHandle> deepTask_;

@@ -27,11 +27,17 @@ void AppState::restore(const QuarantineBatch& batch) {
         [store](AppState& self, RestoreResult result) {
             self.setBatches(store.batches());
             self.refreshVolume();
+            self.lastRestoreFailures_ = result.failed;
             if (result.restored == 0) {
                 self.setToast(result.failed.empty() ? "Nothing could be restored."
                                                     : result.failed.front());
-            } else {
+            } else if (result.failed.empty()) {
                 self.setToast("Restored " + Format::fileCount(result.restored) + ".");
+            } else {
+                // Part of the batch stayed: saying only "Restored" would report it as done.
+                self.setToast("Restored " + Format::fileCount(result.restored) + ". " +
+                              Format::fileCount(std::ssize(result.failed)) +
+                              " could not be restored.");
             }
         });
 }
@@ -287,26 +293,44 @@ void AppState::cleanAllJunk() {
     cleanJunk(junkResult_ ? junkResult_->allItems() : std::vector<ScanItem>{});
 }
 
-void AppState::cleanPaths(const QStringList& paths, const QString& note) {
+namespace {
+
+std::set<std::string> pathSet(const QStringList& paths) {
     std::set<std::string> wanted;
     for (const auto& path : paths) {
         wanted.insert(app::utf8(path));
     }
+    return wanted;
+}
+
+}  // namespace
+
+void AppState::cleanLargeFiles(const QStringList& paths) {
+    auto wanted = pathSet(paths);
     std::vector<ScanItem> items;
-    const auto take = [&](const ScanItem& item) {
-        if (wanted.erase(item.path) != 0) {
-            items.push_back(item);
-        }
-    };
     if (largeScan_) {
-        std::for_each(largeScan_->items.begin(), largeScan_->items.end(), take);
+        for (const auto& item : largeScan_->items) {
+            if (wanted.erase(item.path) != 0) {
+                items.push_back(item);
+            }
+        }
     }
+    clean(items, "Large files");
+}
+
+void AppState::cleanDuplicates(const QStringList& paths) {
+    auto wanted = pathSet(paths);
+    std::vector<ScanItem> items;
     if (duplicateScan_) {
         for (const auto& group : duplicateScan_->groups) {
-            std::for_each(group.files.begin(), group.files.end(), take);
+            for (const auto& item : group.files) {
+                if (wanted.erase(item.path) != 0) {
+                    items.push_back(item);
+                }
+            }
         }
     }
-    clean(items, app::utf8(note));
+    clean(items, "Duplicates");
 }
 
 namespace {

@@ -200,6 +200,7 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
                 return;
             }
             const auto& [batch, leftInPlace] = std::get<CleanDone>(outcome);
+            self.lastCleanBatch_ = batch;
             std::set<std::string> moved;
             for (const auto& entry : batch.items) {
                 moved.insert(entry.originalPath);

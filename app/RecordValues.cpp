@@ -4,15 +4,55 @@
 #include <chrono>
 
 #include "support/RawEnum.h"
+#include "support/Utf8.h"
 
 namespace kelvane::app {
 
+namespace {
+
+// A byte that is not part of valid UTF-8 travels as an unpaired low surrogate U+DC80…U+DCFF,
+// which no valid UTF-8 can produce, so the way back is exact.
+constexpr char16_t escapeBase = 0xDC00;
+
+bool isEscapedByte(const QString& value, qsizetype i) {
+    const char16_t unit = value[i].unicode();
+    return unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !value[i - 1].isHighSurrogate());
+}
+
+}  // namespace
+
 QString text(const std::string& value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    std::string_view rest(value);
+    if (utf8::isValid(rest)) {
+        return QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+    }
+    QString result;
+    while (!rest.empty()) {
+        const auto valid = utf8::validPrefix(rest);
+        result += QString::fromUtf8(rest.data(), static_cast<qsizetype>(valid));
+        if (valid < rest.size()) {
+            result +=
+                QChar(static_cast<char16_t>(escapeBase + static_cast<unsigned char>(rest[valid])));
+            rest.remove_prefix(valid + 1);
+        } else {
+            rest = {};
+        }
+    }
+    return result;
 }
 
 std::string utf8(const QString& value) {
-    return value.toStdString();
+    std::string result;
+    qsizetype run = 0;  // start of the text not yet converted
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (isEscapedByte(value, i)) {
+            result += QStringView(value).mid(run, i - run).toUtf8().toStdString();
+            result += static_cast<char>(value[i].unicode() - escapeBase);
+            run = i + 1;
+        }
+    }
+    result += QStringView(value).mid(run).toUtf8().toStdString();
+    return result;
 }
 
 QDateTime dateTime(const std::optional<Date>& value) {

@@ -22,6 +22,8 @@
 
 namespace kelvane::app {
 
+// Texts and paths to and from Qt. Paths are bytes: one that is not UTF-8 makes the round trip
+// text → utf8 exactly, so a record handed back from QML names the very file it came from.
 QString text(const std::string& value);
 std::string utf8(const QString& value);
 // An invalid QDateTime for an absent date.

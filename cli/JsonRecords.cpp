@@ -4,13 +4,16 @@ namespace kelvane::cli {
 
 using json::Json;
 
+// Paths are bytes; JSON is UTF-8. A path that is not UTF-8 is shown readable under its key and
+// given exactly, in base64, under the key + "Bytes", as the stores keep it.
 Json toJson(const ScanItem& item) {
-    return Json{{"path", item.path},
-                {"size", item.size},
+    Json object{{"size", item.size},
                 {"modified", json::formatDate(item.modified)},
                 {"ruleID", item.ruleID},
                 {"group", rawValue(item.group)},
                 {"kind", rawValue(item.kind)}};
+    json::putBytes(object, "path", item.path);
+    return object;
 }
 
 Json toJson(const std::vector<ScanItem>& items) {
@@ -81,25 +84,35 @@ Json toJson(const DiskMapNode& node) {
     for (const auto& child : node.children) {
         children.push_back(toJson(child));
     }
-    return Json{{"path", node.path},         {"name", node.name},
-                {"size", node.size},         {"isDirectory", node.isDirectory},
-                {"isCapped", node.isCapped}, {"children", children}};
+    Json object{{"size", node.size},
+                {"isDirectory", node.isDirectory},
+                {"isCapped", node.isCapped},
+                {"children", children}};
+    json::putBytes(object, "path", node.path);
+    json::putBytes(object, "name", node.name);
+    return object;
 }
 
 Json toJson(const StartupItem& item) {
-    Json object{{"path", item.path},           {"label", item.label},
-                {"runAtLoad", item.runAtLoad}, {"kind", rawValue(item.kind)},
-                {"isEnabled", item.isEnabled}, {"canToggle", item.canToggle}};
+    Json object{{"label", json::displayText(item.label)},
+                {"runAtLoad", item.runAtLoad},
+                {"kind", rawValue(item.kind)},
+                {"isEnabled", item.isEnabled},
+                {"canToggle", item.canToggle}};
+    json::putBytes(object, "path", item.path);
     if (item.program) {
-        object["program"] = *item.program;
+        json::putBytes(object, "program", *item.program);
     }
     return object;
 }
 
 Json toJson(const InstalledApp& app) {
-    Json object{{"path", app.path}, {"bundleID", app.bundleID},
-                {"name", app.name}, {"version", app.version},
-                {"size", app.size}, {"modified", json::formatDate(app.modified)}};
+    Json object{{"bundleID", json::displayText(app.bundleID)},
+                {"name", json::displayText(app.name)},
+                {"version", json::displayText(app.version)},
+                {"size", app.size},
+                {"modified", json::formatDate(app.modified)}};
+    json::putBytes(object, "path", app.path);
     if (app.executable) {
         object["executable"] = *app.executable;
     }

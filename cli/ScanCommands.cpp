@@ -2,6 +2,7 @@
 // the quarantine (clean, move). Each runs the controller's own flow.
 
 #include <QObject>
+#include <cstdio>
 
 #include <iostream>
 
@@ -140,20 +141,20 @@ int moveIntoQuarantine(const Context& context, Session& session, const std::vect
     }
     requireConfirmation(context, "Move " + amount(bytes, static_cast<std::int64_t>(items.size())) +
                                      " to quarantine?");
-    const auto before = state.history().empty() ? std::string() : state.history().front().id;
     const auto notice = session.runUntilNotice(start);
-    const bool moved = !state.history().empty() && state.history().front().id != before &&
-                       notice.rfind("Moved ", 0) == 0;
-    if (!moved) {
+    // Whether it moved is what the clean says, not whether its history entry could be written.
+    const auto& batch = state.lastCleanBatch();
+    if (!batch) {
         throw OperationError(notice);
     }
-    const auto& entry = state.history().front();
+    if (const auto& failure = state.historyFailure()) {
+        std::fprintf(stderr, "kelvane-cli: moved, but not added to the history: %s\n",
+                     failure->c_str());
+    }
     if (context.json) {
-        json::Json document{{"history", entry.toJson()}, {"notice", notice}};
-        for (const auto& batch : state.batches()) {
-            if (entry.batchID && batch.id == *entry.batchID) {
-                document["batch"] = batch.toJson();
-            }
+        json::Json document{{"batch", batch->toJson()}, {"notice", notice}};
+        if (!state.history().empty() && state.history().front().batchID == batch->id) {
+            document["history"] = state.history().front().toJson();
         }
         printJson(document);
     } else {

@@ -196,7 +196,23 @@ int quarantineCommand(Context& context) {
     bool done = false;
     if (action == "restore") {
         notice = session.runUntilNotice([&] { state.restore(batch); });
-        done = notice.rfind("Restored ", 0) == 0;
+        // Done only when nothing stayed behind; each item that did is named.
+        const auto& failed = state.lastRestoreFailures();
+        done = failed.empty() && notice.rfind("Restored ", 0) == 0;
+        if (!failed.empty()) {
+            if (notice.rfind("Restored ", 0) == 0) {
+                printNotice(context, notice);
+            }
+            std::string all;
+            for (const auto& line : failed) {
+                all += (all.empty() ? "" : "\n") + line;
+            }
+            if (context.json) {
+                printJson(json::Json{{"notice", notice}, {"failed", failed}});
+                return 1;
+            }
+            throw OperationError(all);
+        }
     } else {
         requireConfirmation(context,
                             "Delete " +

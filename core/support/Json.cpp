@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "support/Utf8.h"
+
 namespace kelvane::json {
 
 namespace {
@@ -45,17 +47,11 @@ std::string exact(const std::string& display, const std::string& encoded, std::s
 }  // namespace
 
 bool isValidUTF8(std::string_view text) {
-    return g_utf8_validate_len(text.data(), text.size(), nullptr) != FALSE;
+    return utf8::isValid(text);
 }
 
 std::string displayText(std::string_view bytes) {
-    if (isValidUTF8(bytes)) {
-        return std::string(bytes);
-    }
-    gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
-    std::string result(valid);
-    g_free(valid);
-    return result;
+    return utf8::readable(bytes);
 }
 
 void putBytes(Json& object, const std::string& key, std::string_view bytes) {

@@ -365,12 +365,31 @@ TEST_F(FlowTest, ACleanTrimsAllThreeResultsAndRecordsTheHistory) {
     ASSERT_EQ(s.duplicateScan()->groups.size(), 1u);
     EXPECT_EQ(s.duplicateScan()->groups[0].files.size(), 2u);
     EXPECT_EQ(s.largeScan()->items.size(), 2u);
-    s.clean({files[1]}, "Duplicates");
+    // Through the screens' entry point: the copy is in both results and keeps the one it was
+    // chosen from.
+    s.cleanDuplicates({app::text(files[1].path)});
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(s.duplicateScan()->groups.empty());
     EXPECT_EQ(s.largeScan()->items.size(), 1u);
     EXPECT_EQ(s.history().size(), 3u);
     EXPECT_EQ(s.history()[0].categories, std::vector<std::string>{"Duplicates"});
+    EXPECT_EQ(s.history()[0].note, "Duplicates");
+}
+
+TEST(QtText, PathsMakeTheRoundTripThroughQtByteForByte) {
+    const std::string paths[] = {
+        "/home/al/plain",
+        "/home/al/caf\xC3\xA9",        // UTF-8 stays readable text
+        "/home/al/caf\xE9",             // Latin-1
+        "/home/al/\xFF\xFE\x80\x81",    // nothing valid
+        "/home/al/cut\xE2\x82",        // a sequence cut short
+        "/home/al/\xF0\x9F\x98\x80",    // a character outside the BMP (a surrogate pair)
+        "/home/al/\xED\xB2\x80",        // an encoded surrogate, which UTF-8 forbids
+    };
+    for (const auto& bytes : paths) {
+        EXPECT_EQ(app::utf8(app::text(bytes)), bytes);
+    }
+    EXPECT_EQ(app::text("/home/al/caf\xC3\xA9"), QString::fromUtf8("/home/al/caf\xC3\xA9"));
 }
 
 TEST_F(FlowTest, RefusedItemsStayListedAndStillCountInTheHistory) {

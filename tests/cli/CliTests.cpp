@@ -254,6 +254,55 @@ TEST_F(CliTest, ACleanCanBeListedRestoredAndFoundInTheHistory) {
     EXPECT_EQ(history.json()["history"][0]["categories"], Json::array({"System and logs"}));
 }
 
+TEST_F(CliTest, NamesThatAreNotUTF8KeepTheirBytesThroughScanMoveListAndRestore) {
+    const std::string folder = tree.folder("Old\xE9" "archive");
+    const auto file = tree.file("Old\xE9" "archive/caf\xE9.bin", 2 << 20);
+    const auto large = run({"large", "--root", folder, "--min-mb", "1", "--json"});
+    ASSERT_EQ(large.status, 0) << large.err;
+    EXPECT_TRUE(json::isValidUTF8(large.out));
+    const auto item = large.json()["items"].at(0);
+    EXPECT_EQ(json::requireBytes(item, "path"), file);  // the readable text plus the exact bytes
+
+    ASSERT_EQ(run({"move", file, "--yes"}).status, 0);
+    EXPECT_FALSE(FileTools::exists(file));
+    const auto list = run({"quarantine", "list", "--json"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const auto batch = list.json()["batches"].at(0);
+    EXPECT_EQ(json::requireBytes(batch["items"].at(0), "originalPath"), file);
+    ASSERT_EQ(run({"quarantine", "restore", batch["id"].get<std::string>()}).status, 0);
+    EXPECT_TRUE(FileTools::exists(file));
+}
+
+TEST_F(CliTest, APartlyFailedRestoreNamesEachFailureAndFails) {
+    const auto kept = tree.file("Stuff/kept.bin", 4096);
+    const auto lost = tree.file("Stuff/lost.bin", 4096);
+    ASSERT_EQ(run({"move", kept, lost, "--yes"}).status, 0);
+    const auto batch = run({"quarantine", "list", "--json"}).json()["batches"].at(0);
+    const auto id = batch["id"].get<std::string>();
+    for (const auto& entry : batch["items"]) {
+        if (entry["originalPath"] == lost) {
+            std::filesystem::remove(tree.path("Library/Application Support/Kelvane/Quarantine/" +
+                                              id + "/payload/" +
+                                              entry["storedName"].get<std::string>()));
+        }
+    }
+    const auto r = run({"quarantine", "restore", id});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Restored 1 item. 1 item could not be restored."), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.err.find(lost + " could not be restored."), std::string::npos) << r.err;
+    EXPECT_TRUE(FileTools::exists(kept));
+}
+
+TEST_F(CliTest, AMoveThatHappenedIsASuccessEvenWhenTheHistoryCouldNotBeWritten) {
+    tree.file("Library/Application Support/Kelvane/history.json/in-the-way", 1);
+    const auto file = tree.file("Stuff/old.iso", 4096);
+    const auto r = run({"move", file, "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(FileTools::exists(file));
+    EXPECT_NE(r.err.find("not added to the history"), std::string::npos) << r.err;
+}
+
 TEST_F(CliTest, MovingAProtectedPathIsRefused) {
     const auto key = tree.file(".ssh/id_ed25519", 512);
     const auto r = run({"move", key, "--yes", "--json"});

@@ -130,7 +130,7 @@ Item {
             App.chooseLargeMinMB(1024)  // the header names the new limit at once
             compare(find(screen, "largeCountLine").text, "2 items over 1024 MB")
             // A clean that moves the ticked file changes the count, so the ticks are pruned.
-            App.cleanPaths([screen.items[0].path], "Large files")
+            App.cleanLargeFiles([screen.items[0].path])
             tryVerify(() => screen.items.length === 1, 20000)
             compare(Object.keys(screen.selected).length, 0)
             compare(find(screen, "largeFooter").text, "No files selected")
@@ -156,7 +156,7 @@ Item {
             verify(screen.selected[group.files[1].path] !== true)
             compare(screen.selectedItems.length, 1)
             // Removing the group resets keepers and ticks.
-            App.cleanPaths([group.files[0].path, group.files[2].path], "Duplicates")
+            App.cleanDuplicates([group.files[0].path, group.files[2].path])
             tryVerify(() => screen.groups.length === 0, 20000)
             compare(Object.keys(screen.selected).length, 0)
             compare(Object.keys(screen.keepers).length, 0)

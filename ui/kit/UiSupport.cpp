@@ -3,7 +3,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QTimer>
@@ -16,10 +15,12 @@
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
 
+#include "RecordValues.h"
 #include "TreemapLayout.h"
 #include "files/AppPaths.h"
 #include "model/Format.h"
 #include "platform/Date.h"
+#include "platform/FileURL.h"
 #include "platform/PathText.h"
 #include "platform/RunningProcesses.h"
 #include "scan/DiskMapBuilder.h"
@@ -32,9 +33,7 @@ Date toDate(const QDateTime& value) {
     return Date{std::chrono::milliseconds{value.toMSecsSinceEpoch()}};
 }
 
-QString text(const std::string& value) {
-    return QString::fromStdString(value);
-}
+using app::text;
 
 }  // namespace
 
@@ -95,15 +94,17 @@ QString UiSupport::percent(double fraction) const {
 }
 
 QString UiSupport::shortPath(const QString& path) const {
-    return text(Format::shortPath(path.toStdString()));
+    return text(Format::shortPath(app::utf8(path)));
 }
 
 QString UiSupport::lastComponent(const QString& path) const {
-    return text(std::string(path::lastComponent(path.toStdString())));
+    return text(std::string(path::lastComponent(app::utf8(path))));
 }
 
 void UiSupport::reveal(const QString& path) const {
-    const auto url = QUrl::fromLocalFile(path).toString();
+    // The URL is made from the path's bytes, so a name that is not UTF-8 is still found.
+    const auto bytes = app::utf8(path);
+    const auto url = QString::fromStdString(platform::fileURL(bytes));
     auto message = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
                                                   "/org/freedesktop/FileManager1",
                                                   "org.freedesktop.FileManager1", "ShowItems");
@@ -113,7 +114,8 @@ void UiSupport::reveal(const QString& path) const {
         bus.call(message, QDBus::Block, 3000).type() != QDBusMessage::ErrorMessage) {
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(
+        platform::fileURL(path::deletingLastComponent(path::standardize(bytes))))));
 }
 
 QString UiSupport::homePath() const {
@@ -184,7 +186,7 @@ int UiSupport::mapFolder(const QString& path) {
     const int job = ++lastJob_;
     std::stop_source stop;
     jobs_[job] = stop;
-    walkers_.start([this, job, stop, folder = path.toStdString()] {
+    walkers_.start([this, job, stop, folder = app::utf8(path)] {
         auto node = DiskMapBuilder{60}.node(folder, stop.get_token());
         mainQueue_.post([this, job, node = std::move(node)] {
             const auto found = jobs_.find(job);
@@ -206,11 +208,11 @@ void UiSupport::stopMapping(int job) {
 }
 
 bool UiSupport::isRunning(const QString& bundlePath) const {
-    return !platform::processesInside(bundlePath.toStdString()).empty();
+    return !platform::processesInside(app::utf8(bundlePath)).empty();
 }
 
 QString UiSupport::standardizedPath(const QString& path) const {
-    return text(path::standardize(path.toStdString()));
+    return text(path::standardize(app::utf8(path)));
 }
 
 }  // namespace kelvane::ui

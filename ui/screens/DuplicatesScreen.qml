@@ -303,7 +303,7 @@ ColumnLayout {
         retentionDays: App.settings.retentionDays
         onConfirmed: {
             const paths = screen.selectedItems.map(i => i.path)
-            App.cleanPaths(paths, "Duplicates")
+            App.cleanDuplicates(paths)
             const next = Object.assign({}, screen.selected)
             for (const p of paths) delete next[p]
             screen.selected = next

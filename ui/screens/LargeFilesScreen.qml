@@ -240,7 +240,7 @@ ColumnLayout {
         retentionDays: App.settings.retentionDays
         onConfirmed: {
             const paths = screen.selectedItems.map(i => i.path)
-            App.cleanPaths(paths, "Large files")
+            App.cleanLargeFiles(paths)
             const next = Object.assign({}, screen.selected)
             for (const p of paths) delete next[p]
             screen.selected = next
