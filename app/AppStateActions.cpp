@@ -375,6 +375,9 @@ void AppState::findLeftovers(const QString& appPath) {
         leftovers(*app, [this, appPath](const std::vector<ScanItem>& items) {
             emit leftoversFound(appPath, app::itemList(items));
         });
+    } else {
+        // Gone from the list meanwhile: the screen still gets its answer instead of waiting.
+        emit leftoversFound(appPath, QVariantList{});
     }
 }
 
