@@ -223,6 +223,10 @@ AppState::AppState(ControllerOptions options, QObject* parent)
     rules_ = options_.rules ? *options_.rules : RuleCatalogue::bundled();
     ruleModel_.assign(rules_);
 
+    // Kelvane's folder of an older version moves to the XDG places once; if that fails the old
+    // folder stays in use and the user is told.
+    const auto migrationFailure = AppPaths::migrateLegacyFolder();
+
     // 3–4. Settings over the catalogue's defaults, without IDs the catalogue no longer has.
     settings_ = SettingsStore{AppPaths::settingsFile()}.load(AppSettings::defaults(rules_));
     settingsBase_ = settings_;
@@ -263,6 +267,9 @@ AppState::AppState(ControllerOptions options, QObject* parent)
     connect(this, &AppState::settingsChanged, this, &AppState::junkGroupsChanged);
     startVolumeTimer();
     startScheduleTimer();
+    if (migrationFailure) {
+        setToast(*migrationFailure);
+    }
 }
 
 AppState::~AppState() {

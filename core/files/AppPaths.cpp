@@ -3,13 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/Environment.h"
+#include "platform/FileSystem.h"
 #include "platform/FileSystemError.h"
+#include "platform/MoveError.h"
+#include "platform/OpenFolder.h"
 #include "platform/PathText.h"
+#include "platform/SafeMove.h"
+#include "platform/TreeCopy.h"
 
 namespace kelvane::AppPaths {
 
@@ -17,9 +23,38 @@ std::string home() {
     return platform::homeDirectory();
 }
 
+std::string legacySupportDirectory() {
+    return path::appending(home(), "Library/Application Support/Kelvane");
+}
+
+namespace {
+
+std::string xdgConfigFolder() {
+    return path::appending(platform::configHome(), supportFolderName);
+}
+
+std::string xdgDataFolder() {
+    return path::appending(platform::dataHome(), supportFolderName);
+}
+
+bool exists(const std::string& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+// The legacy folder stays in use while it exists and has not been moved over.
+bool usingLegacyFolder() {
+    return !exists(xdgDataFolder()) && exists(legacySupportDirectory());
+}
+
+}  // namespace
+
+std::string configDirectory() {
+    return usingLegacyFolder() ? legacySupportDirectory() : xdgConfigFolder();
+}
+
 std::string supportDirectory() {
-    return path::appending(path::appending(home(), "Library/Application Support"),
-                           supportFolderName);
+    return usingLegacyFolder() ? legacySupportDirectory() : xdgDataFolder();
 }
 
 std::string quarantineDirectory() {
@@ -35,7 +70,7 @@ std::string disabledAgentsDirectory() {
 }
 
 std::string settingsFile() {
-    return path::appending(supportDirectory(), "settings.json");
+    return path::appending(configDirectory(), "settings.json");
 }
 
 std::string historyFile() {
@@ -43,13 +78,14 @@ std::string historyFile() {
 }
 
 std::string scheduleFile() {
-    return path::appending(supportDirectory(), "schedule.json");
+    return path::appending(configDirectory(), "schedule.json");
 }
 
 namespace {
 
-// Creates the folder and any missing parents, all private to the user (0700), and makes an
-// existing one private too: the quarantine holds files moved out of private folders.
+// Creates the folder and any missing parents with mode 0700 (as the XDG base-directory rules
+// ask), and makes the folder itself private if it is not: the quarantine holds files moved out
+// of private folders. Existing parents are left as they are.
 void createPrivateFolder(const std::string& folder) {
     std::string partial;
     std::size_t start = 1;
@@ -74,9 +110,88 @@ void createPrivateFolder(const std::string& folder) {
     }
 }
 
+constexpr const char* migratingName = ".kelvane-migrating";
+constexpr std::array<const char*, 4> configFiles{"settings.json", "settings.json.lock",
+                                                 "schedule.json", "schedule.json.lock"};
+
+// Moves one entry between two folders without replacing anything; across file systems by a
+// copy under a temporary name that becomes the entry only when whole.
+std::error_code moveEntry(const std::string& fromFolder, const std::string& name,
+                          const std::string& toFolder, const std::string& toName) {
+    std::error_code error;
+    const auto from =
+        platform::openFolderNoFollow(platform::resolveSymbolicLinks(fromFolder), error);
+    if (!from) {
+        return error;
+    }
+    const auto to = platform::openFolderNoFollow(platform::resolveSymbolicLinks(toFolder), error);
+    if (!to) {
+        return error;
+    }
+    error = platform::renameNoReplace(from.fd(), name, to.fd(), toName);
+    if (error.value() != EXDEV || error.category() != std::generic_category()) {
+        return error;
+    }
+    platform::removeTree(to.fd(), migratingName);  // a copy an earlier start left half done
+    if ((error = platform::copyTree(from.fd(), name, to.fd(), migratingName))) {
+        return error;
+    }
+    if ((error = platform::renameNoReplace(to.fd(), migratingName, to.fd(), toName))) {
+        platform::removeTree(to.fd(), migratingName);
+        return error;
+    }
+    platform::removeTree(from.fd(), name);  // the copy is in place; the old one may go
+    return {};
+}
+
+// Settings and schedule go from the support folder to the configuration folder; also finishes
+// a move an earlier start did not complete.
+void moveConfigurationFiles() {
+    const auto data = xdgDataFolder();
+    const auto config = xdgConfigFolder();
+    for (const auto* name : configFiles) {
+        if (!exists(path::appending(data, name)) || exists(path::appending(config, name))) {
+            continue;
+        }
+        try {
+            createPrivateFolder(config);
+        } catch (const std::exception&) {
+            return;  // the files stay readable where they are until the next start
+        }
+        moveEntry(data, name, config, name);
+    }
+}
+
 }  // namespace
 
+std::optional<std::string> migrateLegacyFolder() {
+    const auto legacy = legacySupportDirectory();
+    const auto data = xdgDataFolder();
+    if (exists(legacy) && !exists(data)) {
+        try {
+            createPrivateFolder(path::deletingLastComponent(data));
+        } catch (const std::exception& error) {
+            return "Kelvane's folder could not be moved to " + data + ". " + error.what() +
+                   " Kelvane goes on using " + legacy + ".";
+        }
+        if (const auto error =
+                moveEntry(path::deletingLastComponent(legacy), "Kelvane",
+                          path::deletingLastComponent(data), std::string(supportFolderName))) {
+            return "Kelvane's folder could not be moved to " + data + " (" +
+                   platform::moveErrorReason(error) + "). Kelvane goes on using " + legacy + ".";
+        }
+        // The folders the old layout made, when nothing else lives in them.
+        ::rmdir(path::deletingLastComponent(legacy).c_str());
+        ::rmdir(path::appending(home(), "Library").c_str());
+    }
+    if (exists(data)) {
+        moveConfigurationFiles();
+    }
+    return std::nullopt;
+}
+
 void ensureSupportDirectory() {
+    createPrivateFolder(configDirectory());
     createPrivateFolder(supportDirectory());
     createPrivateFolder(quarantineDirectory());
 }

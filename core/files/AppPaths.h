@@ -1,16 +1,27 @@
 #pragma once
 
 // Where Kelvane keeps its own files, and how rule paths and ignore-list texts become absolute
-// paths. Every location is computed afresh from the home folder; asking creates nothing.
+// paths. Every location is computed afresh from the environment; asking creates nothing.
+//
+// Settings and schedule live in the configuration folder ($XDG_CONFIG_HOME/kelvane); the
+// quarantine, the history and the parked startup entries in the support folder
+// ($XDG_DATA_HOME/kelvane). An older "~/Library/Application Support/Kelvane" is moved there
+// once (migrateLegacyFolder); until that has worked, every location stays in the old folder, so
+// a failed move leaves Kelvane working where it was.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kelvane::AppPaths {
 
 std::string home();
-inline constexpr std::string_view supportFolderName = "Kelvane";
+inline constexpr std::string_view supportFolderName = "kelvane";
+std::string configDirectory();
 std::string supportDirectory();
+// "~/Library/Application Support/Kelvane", where versions before the XDG layout kept
+// everything.
+std::string legacySupportDirectory();
 std::string quarantineDirectory();
 std::string quarantineIndexFile();
 std::string disabledAgentsDirectory();
@@ -18,9 +29,15 @@ std::string settingsFile();
 std::string historyFile();
 std::string scheduleFile();
 
-// Creates the support folder, then the quarantine folder, with missing parents. Throws
-// FileSystemError for the first creation that fails.
+// Creates the configuration folder, the support folder and the quarantine folder (mode 0700),
+// with missing parents. Throws FileSystemError for the first creation that fails.
 void ensureSupportDirectory();
+
+// Moves the legacy folder to the XDG places when it exists and the support folder does not:
+// by one rename where the file system allows, else a copy under a temporary name that is
+// renamed into place only when whole. Finishes a move that was cut short. Returns a sentence
+// for the user when the move failed (the legacy folder then stays in use), else nothing.
+std::optional<std::string> migrateLegacyFolder();
 
 // "$HOME" and "${HOME}" become the home folder, a leading "~" or "~user" is expanded,
 // "$TMPDIR" becomes $TMPDIR when that is set; the result is absolute and standardised.

@@ -66,6 +66,26 @@ std::optional<std::string> homeDirectoryOf(std::string_view userName) {
     return passwordEntryHome(true, userName);
 }
 
+namespace {
+
+std::string xdgFolder(const char* variable, const char* fallback) {
+    if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
+        return withoutTrailingSlash(value);
+    }
+    const auto home = homeDirectory();
+    return (home == "/" ? std::string() : home) + "/" + fallback;
+}
+
+}  // namespace
+
+std::string configHome() {
+    return xdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+std::string dataHome() {
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
 std::string temporaryDirectory() {
     if (auto tmp = environmentVariable("TMPDIR"); tmp && !tmp->empty()) {
         return withoutTrailingSlash(*tmp);

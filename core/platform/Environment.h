@@ -14,6 +14,10 @@ namespace kelvane::platform {
 std::string homeDirectory();
 // The home folder of the named user from the password database, or nothing.
 std::optional<std::string> homeDirectoryOf(std::string_view userName);
+// The XDG base folders: the variable when it is set to an absolute path (an empty or relative
+// one counts as unset), else ~/.config and ~/.local/share.
+std::string configHome();
+std::string dataHome();
 // $TMPDIR when set and not empty, else "/tmp".
 std::string temporaryDirectory();
 std::optional<std::string> environmentVariable(const char* name);

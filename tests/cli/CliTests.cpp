@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "HomeTest.h"
+#include "TempTree.h"
+#include "files/AppPaths.h"
 #include "files/FileTools.h"
 #include "support/Json.h"
 
@@ -158,7 +160,7 @@ TEST_F(CliTest, ScansAFixtureCatalogueAsJson) {
     EXPECT_TRUE(r.err.empty()) << r.err;  // no progress display without a terminal
 
     // The fixture catalogue's choices were not saved over the user's settings.
-    EXPECT_FALSE(FileTools::exists(tree.path("Library/Application Support/Kelvane/settings.json")));
+    EXPECT_FALSE(FileTools::exists(AppPaths::settingsFile()));
 }
 
 TEST_F(CliTest, LargeFilesKeepTheirBudgets) {
@@ -255,8 +257,13 @@ TEST_F(CliTest, ACleanCanBeListedRestoredAndFoundInTheHistory) {
 }
 
 TEST_F(CliTest, NamesThatAreNotUTF8KeepTheirBytesThroughScanMoveListAndRestore) {
-    const std::string folder = tree.folder("Old\xE9" "archive");
-    const auto file = tree.file("Old\xE9" "archive/caf\xE9.bin", 2 << 20);
+    const std::string folder = tree.folder(
+        "Old\xE9"
+        "archive");
+    const auto file = tree.file(
+        "Old\xE9"
+        "archive/caf\xE9.bin",
+        2 << 20);
     const auto large = run({"large", "--root", folder, "--min-mb", "1", "--json"});
     ASSERT_EQ(large.status, 0) << large.err;
     EXPECT_TRUE(json::isValidUTF8(large.out));
@@ -281,9 +288,8 @@ TEST_F(CliTest, APartlyFailedRestoreNamesEachFailureAndFails) {
     const auto id = batch["id"].get<std::string>();
     for (const auto& entry : batch["items"]) {
         if (entry["originalPath"] == lost) {
-            std::filesystem::remove(tree.path("Library/Application Support/Kelvane/Quarantine/" +
-                                              id + "/payload/" +
-                                              entry["storedName"].get<std::string>()));
+            std::filesystem::remove(AppPaths::quarantineDirectory() + "/" + id + "/payload/" +
+                                    entry["storedName"].get<std::string>());
         }
     }
     const auto r = run({"quarantine", "restore", id});
@@ -295,7 +301,7 @@ TEST_F(CliTest, APartlyFailedRestoreNamesEachFailureAndFails) {
 }
 
 TEST_F(CliTest, AMoveThatHappenedIsASuccessEvenWhenTheHistoryCouldNotBeWritten) {
-    tree.file("Library/Application Support/Kelvane/history.json/in-the-way", 1);
+    fixture::TempTree::writeFile(AppPaths::historyFile() + "/in-the-way", 1, std::nullopt);
     const auto file = tree.file("Stuff/old.iso", 4096);
     const auto r = run({"move", file, "--yes"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -372,7 +378,7 @@ TEST_F(CliTest, SettingsAndTheScheduleAreSaved) {
 
 TEST_F(CliTest, ASettingThatCouldNotBeSavedIsAnError) {
     // A folder where the settings file belongs: the write cannot land.
-    tree.file("Library/Application Support/Kelvane/settings.json/in-the-way", 1);
+    fixture::TempTree::writeFile(AppPaths::settingsFile() + "/in-the-way", 1, std::nullopt);
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"settings", "set", "retentionDays", "14"},
                                                {"settings", "ignore", "add", tree.path("Keep")},

@@ -1,11 +1,13 @@
 #pragma once
 
-// A test fixture with a fresh home folder of its own: HOME points at `tree.root()` for the
-// test's life, so the support folder and every home-relative place start out absent.
+// A test fixture with a fresh home folder of its own: HOME and the XDG base folders point into
+// `tree.root()` for the test's life, so Kelvane's folders and every home-relative place start
+// out absent.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "TempTree.h"
@@ -14,16 +16,13 @@ namespace kelvane::fixture {
 
 class HomeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = std::getenv("HOME");
-        ::setenv("HOME", tree.root().c_str(), 1);
-    }
-    void TearDown() override { ::setenv("HOME", saved_.c_str(), 1); }
+    void SetUp() override { home_ = std::make_unique<ScopedHome>(tree.root()); }
+    void TearDown() override { home_.reset(); }
 
     TempTree tree;
 
   private:
-    std::string saved_;
+    std::unique_ptr<ScopedHome> home_;
 };
 
 }  // namespace kelvane::fixture

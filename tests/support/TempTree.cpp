@@ -107,6 +107,35 @@ void TempTree::chmod(const std::string& relative, unsigned mode) {
     ::chmod(path(relative).c_str(), static_cast<mode_t>(mode));
 }
 
+namespace {
+
+constexpr const char* homeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                         "XDG_CACHE_HOME", "XDG_STATE_HOME"};
+
+}  // namespace
+
+void ScopedHome::set(const std::string& home) {
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
+}
+
+ScopedHome::ScopedHome(const std::string& home) {
+    for (const auto* name : homeVariables) {
+        const char* value = std::getenv(name);
+        saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    set(home);
+}
+
+ScopedHome::~ScopedHome() {
+    for (const auto& [name, value] : saved_) {
+        value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    }
+}
+
 void removeTree(const std::string& root) {
     std::error_code error;
     if (!fs::exists(fs::symlink_status(root, error))) {

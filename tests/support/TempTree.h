@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kelvane::fixture {
 
@@ -38,6 +40,20 @@ class TempTree {
 
   private:
     std::string root_;
+};
+
+// Makes `home` the home folder, with every XDG base folder inside it, and puts the previous
+// values back when it goes: nothing a test does reaches the real home or XDG folders.
+class ScopedHome {
+  public:
+    explicit ScopedHome(const std::string& home);
+    ~ScopedHome();
+    ScopedHome(const ScopedHome&) = delete;
+    ScopedHome& operator=(const ScopedHome&) = delete;
+    static void set(const std::string& home);
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 // Removes a tree, making unreadable folders readable first.

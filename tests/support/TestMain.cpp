@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::perror("mkdtemp");
         return 1;
     }
-    ::setenv("HOME", base.c_str(), 1);
+    kelvane::fixture::ScopedHome::set(base);
     const std::string tmp = base + "/tmp";
     std::filesystem::create_directories(tmp);
     ::setenv("TMPDIR", tmp.c_str(), 1);

@@ -53,6 +53,10 @@ class Setup : public QObject {
         }
         home_ = base;
         ::setenv("HOME", base.c_str(), 1);
+        // Kelvane's folders follow the XDG variables: inside the temporary home too.
+        ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home_ / ".local/share").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home_ / ".cache").c_str(), 1);
         ::setenv("TMPDIR", (home_ / "tmp").c_str(), 1);
         std::filesystem::create_directories(home_ / "tmp");
         // 200 old thumbnails (more than a group lists) and one old log.

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "../kit/UiSupport.h"
+#include "files/AppPaths.h"
 
 namespace kelvane::ui::screenshots {
 
@@ -68,6 +69,9 @@ void prepareHome() {
     ::setenv("HOME", base.c_str(), 1);
     const std::filesystem::path home(base);
     ::setenv("TMPDIR", (home / "tmp").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
     std::filesystem::create_directories(home / "tmp");
 
     for (int i = 0; i < 24; ++i) {
@@ -102,9 +106,8 @@ void prepareHome() {
           "/opt/sync/bin/sync-agent");
     agent(home / "Library/LaunchAgents/com.example.updater.plist", "com.example.updater",
           (home / ".local/bin/updater").string());
-    agent(
-        home / "Library/Application Support/Kelvane/Disabled Launch Agents/net.example.chat.plist",
-        "net.example.chat", "/usr/bin/chat-helper");
+    agent(std::filesystem::path(AppPaths::disabledAgentsDirectory()) / "net.example.chat.plist",
+          "net.example.chat", "/usr/bin/chat-helper");
     // An application with leftovers.
     const auto bundle = home / "Applications/Notes Pro.app";
     writeFile(bundle / "Contents/MacOS/Notes Pro", 3'200'000, 30);

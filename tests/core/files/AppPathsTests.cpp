@@ -2,6 +2,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,17 +35,34 @@ class ScopedEnv {
 
 }  // namespace
 
-TEST(AppPathsLayout, EverythingLivesInTheSupportFolderUnderHome) {
-    const std::string home = std::getenv("HOME");
-    EXPECT_EQ(AppPaths::home(), home);
-    const auto support = home + "/Library/Application Support/Kelvane";
-    EXPECT_EQ(AppPaths::supportDirectory(), support);
-    EXPECT_EQ(AppPaths::quarantineDirectory(), support + "/Quarantine");
-    EXPECT_EQ(AppPaths::quarantineIndexFile(), support + "/Quarantine/index.json");
-    EXPECT_EQ(AppPaths::disabledAgentsDirectory(), support + "/Disabled Launch Agents");
-    EXPECT_EQ(AppPaths::settingsFile(), support + "/settings.json");
-    EXPECT_EQ(AppPaths::historyFile(), support + "/history.json");
-    EXPECT_EQ(AppPaths::scheduleFile(), support + "/schedule.json");
+TEST(AppPathsLayout, ConfigurationAndDataLiveInTheXDGFolders) {
+    fixture::TempTree tree;
+    struct Case {
+        const char* what;
+        const char* configHome;  // nullptr: unset
+        const char* dataHome;
+        std::string config, data;
+    };
+    const auto root = tree.root();
+    const Case cases[] = {
+        {"the variables", "/cfg", "/dat/", "/cfg/kelvane", "/dat/kelvane"},
+        {"unset", nullptr, nullptr, root + "/.config/kelvane", root + "/.local/share/kelvane"},
+        {"empty or relative counts as unset", "", "relative/share", root + "/.config/kelvane",
+         root + "/.local/share/kelvane"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixture::ScopedHome home(root);
+        ScopedEnv config("XDG_CONFIG_HOME", c.configHome);
+        ScopedEnv data("XDG_DATA_HOME", c.dataHome);
+        EXPECT_EQ(AppPaths::settingsFile(), c.config + "/settings.json");
+        EXPECT_EQ(AppPaths::scheduleFile(), c.config + "/schedule.json");
+        EXPECT_EQ(AppPaths::supportDirectory(), c.data);
+        EXPECT_EQ(AppPaths::quarantineDirectory(), c.data + "/Quarantine");
+        EXPECT_EQ(AppPaths::quarantineIndexFile(), c.data + "/Quarantine/index.json");
+        EXPECT_EQ(AppPaths::historyFile(), c.data + "/history.json");
+        EXPECT_EQ(AppPaths::disabledAgentsDirectory(), c.data + "/Disabled Launch Agents");
+    }
 }
 
 TEST(AppPathsLayout, HomeFallsBackToThePasswordDatabase) {
@@ -54,25 +72,101 @@ TEST(AppPathsLayout, HomeFallsBackToThePasswordDatabase) {
     EXPECT_EQ(AppPaths::home(), entry->pw_dir);
 }
 
-TEST(AppPathsEnsure, CreatesBothFoldersAndAcceptsExistingOnes) {
+TEST(AppPathsEnsure, CreatesPrivateFoldersAndNeverALibraryFolder) {
     fixture::TempTree tree;
-    ScopedEnv home("HOME", tree.root().c_str());
+    fixture::ScopedHome home(tree.root());
     AppPaths::ensureSupportDirectory();
     AppPaths::ensureSupportDirectory();
-    EXPECT_TRUE(FileTools::isDirectory(AppPaths::quarantineDirectory()));
+    for (const auto& folder : {AppPaths::configDirectory(), AppPaths::supportDirectory(),
+                               AppPaths::quarantineDirectory()}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0) << folder;
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
+    EXPECT_FALSE(FileTools::exists(tree.path("Library")));
+    EXPECT_EQ(AppPaths::migrateLegacyFolder(), std::nullopt);  // nothing to move
+    EXPECT_FALSE(FileTools::exists(tree.path("Library")));
 }
 
 TEST(AppPathsEnsure, AFileInTheWayFailsWithASentence) {
     fixture::TempTree tree;
-    ScopedEnv home("HOME", tree.root().c_str());
-    tree.file("Library/Application Support/Kelvane", 10);
+    fixture::ScopedHome home(tree.root());
+    tree.file(".local/share/kelvane", 10);
     try {
         AppPaths::ensureSupportDirectory();
         FAIL() << "expected a FileSystemError";
     } catch (const FileSystemError& error) {
-        EXPECT_STREQ(error.what(), "The folder “Kelvane” could not be created: Not a directory.");
+        EXPECT_STREQ(error.what(), "The folder “kelvane” could not be created: Not a directory.");
     }
     EXPECT_FALSE(FileTools::exists(AppPaths::quarantineDirectory()));
+}
+
+namespace {
+
+// An older layout with a batch, its journal, an index, the history and the settings.
+std::string makeLegacyFolder(fixture::TempTree& tree) {
+    const std::string legacy = "Library/Application Support/Kelvane";
+    tree.file(legacy + "/settings.json", 100);
+    tree.file(legacy + "/schedule.json", 50);
+    tree.file(legacy + "/history.json", 70);
+    tree.file(legacy + "/Quarantine/index.json", 80);
+    tree.file(legacy + "/Quarantine/0A1B2C3D-0000-4000-8000-000000000001/journal", 90);
+    tree.file(legacy + "/Quarantine/0A1B2C3D-0000-4000-8000-000000000001/payload/0-x-a.log", 4096);
+    return tree.path(legacy);
+}
+
+void expectMigrated(fixture::TempTree& tree) {
+    EXPECT_EQ(AppPaths::supportDirectory(), tree.path(".local/share/kelvane"));
+    EXPECT_EQ(FileTools::allocatedSize(AppPaths::settingsFile()) > 0, true);
+    EXPECT_TRUE(FileTools::exists(AppPaths::settingsFile()));
+    EXPECT_TRUE(FileTools::exists(AppPaths::scheduleFile()));
+    EXPECT_TRUE(FileTools::exists(AppPaths::historyFile()));
+    EXPECT_TRUE(FileTools::exists(AppPaths::quarantineIndexFile()));
+    EXPECT_TRUE(FileTools::exists(AppPaths::quarantineDirectory() +
+                                  "/0A1B2C3D-0000-4000-8000-000000000001/payload/0-x-a.log"));
+    EXPECT_FALSE(FileTools::exists(AppPaths::supportDirectory() + "/settings.json"));
+    EXPECT_FALSE(FileTools::exists(tree.path("Library")));
+}
+
+}  // namespace
+
+TEST(AppPathsMigration, AnOlderFolderMovesOverOnceWithEverythingInIt) {
+    fixture::TempTree tree;
+    fixture::ScopedHome home(tree.root());
+    const auto legacy = makeLegacyFolder(tree);
+    EXPECT_EQ(AppPaths::supportDirectory(), legacy);  // in use until it has moved
+    EXPECT_EQ(AppPaths::settingsFile(), legacy + "/settings.json");
+    EXPECT_EQ(AppPaths::migrateLegacyFolder(), std::nullopt);
+    expectMigrated(tree);
+    EXPECT_EQ(AppPaths::migrateLegacyFolder(), std::nullopt);  // once
+    expectMigrated(tree);
+}
+
+TEST(AppPathsMigration, AMoveCutShortIsFinishedAtTheNextStart) {
+    fixture::TempTree tree;
+    fixture::ScopedHome home(tree.root());
+    makeLegacyFolder(tree);
+    // Killed after the folder's rename, before the settings went to the configuration folder.
+    std::filesystem::create_directories(tree.path(".local/share"));
+    std::filesystem::rename(tree.path("Library/Application Support/Kelvane"),
+                            tree.path(".local/share/kelvane"));
+    std::filesystem::remove(tree.path("Library/Application Support"));
+    std::filesystem::remove(tree.path("Library"));
+    EXPECT_EQ(AppPaths::migrateLegacyFolder(), std::nullopt);
+    expectMigrated(tree);
+}
+
+TEST(AppPathsMigration, AFailedMoveLeavesTheOldFolderInUseAndSaysSo) {
+    fixture::TempTree tree;
+    fixture::ScopedHome home(tree.root());
+    const auto legacy = makeLegacyFolder(tree);
+    tree.file(".local", 1);  // a file where the data folder's parent must go
+    const auto failure = AppPaths::migrateLegacyFolder();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->find(".local"), std::string::npos) << *failure;
+    EXPECT_EQ(AppPaths::supportDirectory(), legacy);
+    EXPECT_EQ(AppPaths::settingsFile(), legacy + "/settings.json");
+    EXPECT_TRUE(FileTools::exists(legacy + "/Quarantine/index.json"));
 }
 
 TEST(AppPathsExpand, HomeSpellingsAgree) {

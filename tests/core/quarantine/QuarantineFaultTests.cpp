@@ -75,8 +75,7 @@ struct Trial {
 // One home folder per run, the items in it or on a file system of their own.
 class TrialHome {
   public:
-    explicit TrialHome(bool acrossFileSystems) : savedHome_(std::getenv("HOME")) {
-        ::setenv("HOME", home_.root().c_str(), 1);
+    explicit TrialHome(bool acrossFileSystems) : scopedHome_(home_.root()) {
         if (acrossFileSystems) {
             scratch_ = std::make_unique<fixture::ScratchMount>();
             folder_ = scratch_->tree().folder("items");
@@ -88,14 +87,13 @@ class TrialHome {
         }
         store_ = QuarantineStore{AppPaths::quarantineDirectory(), 7};
     }
-    ~TrialHome() { ::setenv("HOME", savedHome_.c_str(), 1); }
 
     const std::string& folder() const { return folder_; }
     const QuarantineStore& store() const { return store_; }
 
   private:
     fixture::TempTree home_;
-    std::string savedHome_;
+    fixture::ScopedHome scopedHome_;
     std::unique_ptr<fixture::ScratchMount> scratch_;
     std::string folder_;
     QuarantineStore store_;

@@ -245,8 +245,7 @@ TEST_F(QuarantineTest, DeleteAndPurge) {
 
 TEST_F(QuarantineTest, AFailedIndexWriteLosesNothing) {
     const auto a = item("keep/me.txt", 123);
-    tree.folder(
-        "Library/Application Support/Kelvane/Quarantine/index.json");  // a folder in the way
+    std::filesystem::create_directories(store.indexFile());  // a folder in the way
     EXPECT_THROW(store.quarantine({a}, {}, {}, "n"), FileSystemError);
     std::filesystem::remove(store.indexFile());
     const auto list = store.batches();
@@ -262,10 +261,7 @@ TEST_F(QuarantineTest, ACleanInProgressIsNotTakenForADeadOne) {
     const auto journal = std::make_unique<QuarantineJournal>(folder, now(), "busy");
     QuarantineEntry entry{"E", tree.path("x"), "0-abcdefgh-x", 1, {}, "r", {}, {}};
     journal->intend(entry, platform::FileIdentity{});
-    tree.file(
-        "Library/Application "
-        "Support/Kelvane/Quarantine/00000000-0000-0000-0000-000000000001/payload/0-abcdefgh-x",
-        1);
+    TempTree::writeFile(folder + "/payload/0-abcdefgh-x", 1, std::nullopt);
     journal->moved("E");
     EXPECT_TRUE(store.batches().empty());  // locked by its writer
     const_cast<std::unique_ptr<QuarantineJournal>&>(journal).reset();

@@ -86,7 +86,7 @@ TEST_F(StartupTest, ReadsXmlAndBinaryAgentsAndSkipsWhatIsNoAgent) {
 TEST_F(StartupTest, ListsEnabledAndParkedSortedByLabelAndSwitches) {
     agent("Library/LaunchAgents", "beta.plist", labelled("beta"));
     agent("Library/LaunchAgents", "alpha.plist", labelled("Alpha"));
-    agent("Library/Application Support/Kelvane/Disabled Launch Agents", "beta.plist",
+    agent(AppPaths::disabledAgentsDirectory().substr(tree.root().size() + 1), "beta.plist",
           labelled("beta"));
     const auto items = StartupItems::startupItems();
     ASSERT_GE(items.size(), 3u);
