@@ -12,6 +12,7 @@
 
 #include "AppStateWork.h"
 #include "files/AppPaths.h"
+#include "files/FileTools.h"
 #include "model/Format.h"
 #include "model/RuleCatalogue.h"
 #include "platform/FileSystem.h"
@@ -632,6 +633,9 @@ QVariantList AppState::junkGroups() const {
                 {"note", text(rule.note)},
                 {"optIn", rule.safety == SafetyLevel::optIn},
                 {"requiresFullDiskAccess", rule.requiresFullDiskAccess},
+                // On Linux nothing grants wider access; a rule says so only when its folder
+                // is one this user cannot read.
+                {"needsAccess", FileTools::isUnreadableFolder(AppPaths::expand(rule.path))},
                 {"enabled", settings_.enabledRuleIDs.contains(rule.id)},
                 {"bytes", QVariant::fromValue<qint64>(ruleBytes)},
                 {"itemCount", found ? static_cast<int>(found->items.size()) : 0},
@@ -691,6 +695,10 @@ QVariantList AppState::duplicateGroupList() const {
 QString AppState::sectionTitle(const QString& raw) const {
     const auto section = fromRawValue<AppSection>(app::utf8(raw));
     return section ? text(std::string(title(*section))) : QString();
+}
+
+QString AppState::quarantineFolder() const {
+    return text(AppPaths::quarantineDirectory());
 }
 
 QString AppState::formatBytes(qint64 count) const {

@@ -87,6 +87,8 @@ class AppState : public QObject {
     Q_PROPERTY(RuleModel* rules READ ruleModel CONSTANT)
     Q_PROPERTY(kelvane::app::SettingsValue settings READ settingsValue NOTIFY settingsChanged)
     Q_PROPERTY(QString section READ sectionText WRITE setSectionText NOTIFY sectionChanged)
+    // Where the quarantine lives, for the screens' texts that name it.
+    Q_PROPERTY(QString quarantineFolder READ quarantineFolder CONSTANT)
     Q_PROPERTY(QString scanMode READ scanModeText WRITE setScanModeText NOTIFY scanModeChanged)
     Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
     Q_PROPERTY(kelvane::app::ProgressValue progress READ progressValue NOTIFY progressChanged)
@@ -265,6 +267,7 @@ class AppState : public QObject {
     Q_INVOKABLE void findLeftovers(const QString& appPath);
     Q_INVOKABLE void uninstallApp(const QString& appPath, const QStringList& leftoverPaths);
     Q_INVOKABLE QString formatBytes(qint64 count) const;
+    QString quarantineFolder() const;
     // The sidebar and Go-menu title of a section, by raw value.
     Q_INVOKABLE QString sectionTitle(const QString& raw) const;
     // The settings screen's edits, each saved at once as the screen saves them.

@@ -1,5 +1,9 @@
 #include "files/FileTools.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <fnmatch.h>
 
 #include "platform/DirectoryWalker.h"
@@ -61,6 +65,10 @@ bool exists(const std::string& path) {
 bool isDirectory(const std::string& path) {
     const auto values = entryValues(path, true);
     return values && values->isDirectory();
+}
+
+bool isUnreadableFolder(const std::string& path) {
+    return isDirectory(path) && ::access(path.c_str(), R_OK | X_OK) != 0 && errno == EACCES;
 }
 
 std::int64_t fileCount(const std::string& path) {

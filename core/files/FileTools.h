@@ -27,6 +27,9 @@ Date modificationDate(const std::string& path);
 // Following links, so a dangling link counts as absent.
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
+// A folder that exists but that this user may not list or enter (access(2), so it answers for
+// the user Kelvane runs as).
+bool isUnreadableFolder(const std::string& path);
 // 1 for anything but a folder; otherwise the regular files below it, package contents not
 // entered.
 std::int64_t fileCount(const std::string& path);

@@ -226,8 +226,8 @@ ColumnLayout {
                                 background: Item {}
                                 contentItem: SymbolImage { symbol: "arrow.up.forward.app"; size: 12 }
                                 ToolTip.visible: hovered
-                                ToolTip.text: "Show in Finder"
-                                Accessible.name: "Show in Finder"
+                                ToolTip.text: "Show in Files"
+                                Accessible.name: "Show in Files"
                                 onClicked: Ui.reveal(modelData.path)
                             }
                         }
@@ -282,7 +282,7 @@ ColumnLayout {
                 Text { text: screen.selected ? screen.displayName(screen.selected.path) : ""; color: AppPalette.tertiary; font.pixelSize: 12; elide: Text.ElideMiddle; Layout.fillWidth: true }
             }
             Text { text: screen.selected ? Ui.bytes(screen.selected.size) : ""; color: AppPalette.secondary; font.pixelSize: 13; font.weight: Font.Medium }
-            SoftButton { text: "Show in Finder"; onClicked: Ui.reveal(screen.selected.path) }
+            SoftButton { text: "Show in Files"; onClicked: Ui.reveal(screen.selected.path) }
         }
     }
 }

@@ -24,8 +24,8 @@ RowLayout {
         background: Item {}
         contentItem: SymbolImage { symbol: "arrow.up.forward.app"; size: 13 }
         ToolTip.visible: hovered
-        ToolTip.text: "Show in Finder"
-        Accessible.name: "Show in Finder"
+        ToolTip.text: "Show in Files"
+        Accessible.name: "Show in Files"
         onClicked: Ui.reveal(row.item.path)
     }
 }

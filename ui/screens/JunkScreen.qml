@@ -195,7 +195,7 @@ ColumnLayout {
         Layout.fillWidth: true
         SymbolImage { symbol: "info.circle"; size: 13; Layout.alignment: Qt.AlignTop }
         Text {
-            text: "Turning a rule on or off changes the next scan. Patterns and the rule list live in the app bundle, so a macOS update cannot silently widen what is cleaned."
+            text: "Turning a rule on or off changes the next scan. Patterns and the rule list ship with Kelvane, so a system update cannot silently widen what is cleaned."
             color: AppPalette.tertiary
             font.pixelSize: 13
             wrapMode: Text.WordWrap

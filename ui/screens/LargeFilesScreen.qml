@@ -179,8 +179,8 @@ ColumnLayout {
                             background: Item {}
                             contentItem: SymbolImage { symbol: "arrow.up.forward.app"; size: 12 }
                             ToolTip.visible: hovered
-                            ToolTip.text: "Show in Finder"
-                            Accessible.name: "Show in Finder"
+                            ToolTip.text: "Show in Files"
+                            Accessible.name: "Show in Files"
                             onClicked: Ui.reveal(modelData.path)
                         }
                     }

@@ -32,7 +32,7 @@ ColumnLayout {
           ? Ui.bytes(App.freeSpace) + " free. " + Ui.bytes(spaceTotal) + " can be cleared without touching personal files."
           : Ui.bytes(App.freeSpace) + " free. Nothing safe to clear was found."
     readonly property string statusText: spaceTotal > 0 ? Ui.bytes(spaceTotal) + " can be freed"
-        : hasResults ? "Your Mac looks tidy." : ""
+        : hasResults ? "Your computer looks tidy." : ""
 
     PageHeader {
         eyebrow: "Overview"
@@ -313,9 +313,9 @@ ColumnLayout {
                 Layout.fillWidth: true
                 Repeater {
                     model: [["Documents", "doc.text"], ["Desktop", "menubar.dock.rectangle"],
-                        ["Photos library", "photo.on.rectangle"], ["iCloud Drive", "icloud"],
-                        ["OneDrive and Drive", "externaldrive.badge.icloud"], ["Time Machine", "clock.arrow.circlepath"],
-                        ["App bundles", "app.dashed"], [".git folders", "chevron.left.forwardslash.chevron.right"]]
+                        ["Pictures", "photo.on.rectangle"], ["Synced folders", "arrow.triangle.2.circlepath"],
+                        ["Keys and passwords", "key"], ["Browser profiles", "globe"],
+                        ["Installed apps", "app.dashed"], [".git folders", "chevron.left.forwardslash.chevron.right"]]
                     RowLayout {
                         required property var modelData
                         spacing: 6

@@ -214,7 +214,7 @@ ColumnLayout {
         Layout.rightMargin: 4
         SymbolImage { symbol: "lock.shield"; tint: AppPalette.brandBottom; size: 13; Layout.alignment: Qt.AlignTop }
         Text {
-            text: "Quarantine files live in ~/Library/Application Support/Kelvane/Quarantine. They are not in the Trash and they do not appear in Finder. Deleting a batch is the only action that removes them from the disk."
+            text: "Quarantine files live in " + Ui.shortPath(App.quarantineFolder) + ". They are not in the Trash. Deleting a batch is the only action that removes them from the disk."
             color: AppPalette.tertiary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true
         }
     }

@@ -27,7 +27,7 @@ RowLayout {
             spacing: 6
             Text { text: row.rule.name; color: row.rule.enabled ? AppPalette.label : AppPalette.tertiary; font.pixelSize: 15; font.weight: Font.Medium }
             Pill { visible: row.rule.optIn; text: "Off by default"; tint: AppPalette.warning }
-            Pill { visible: row.rule.requiresFullDiskAccess; text: "Needs access"; tint: AppPalette.idle }
+            Pill { visible: row.rule.needsAccess === true; text: "Needs access"; tint: AppPalette.idle }
         }
         Text { visible: row.rule.note.length > 0; text: row.rule.note; color: AppPalette.tertiary; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true }
         Text { visible: row.rule.error.length > 0; text: row.rule.error; color: AppPalette.warning; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true }

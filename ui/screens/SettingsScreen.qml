@@ -173,7 +173,7 @@ ColumnLayout {
                 }
             }
             Text {
-                text: "A scheduled run is a normal quick scan with the rules you have on. Deep scans are never automatic. If the Mac is asleep at the set time, the run waits for the next scheduled time."
+                text: "A scheduled run is a normal quick scan with the rules you have on. Deep scans are never automatic. If the computer is asleep or Kelvane is not running at the set time, the run waits for the next scheduled time."
                 color: AppPalette.tertiary; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true; Layout.topMargin: 8
             }
         }
@@ -233,16 +233,11 @@ ColumnLayout {
             ColumnLayout {
                 spacing: 3
                 Layout.fillWidth: true
-                Text { text: "Full Disk Access"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold; Layout.fillWidth: true }
+                Text { text: "Permissions"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold; Layout.fillWidth: true }
                 Text {
-                    text: "Most rules work with normal permissions. A few locations, such as Mail attachments, need Full Disk Access. Kelvane skips what it cannot read and says so."
+                    text: "Kelvane reads with your own permissions. Folders you cannot read are skipped and counted."
                     color: AppPalette.secondary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true
                 }
-            }
-            SoftButton {
-                text: "Open Privacy Settings"
-                Layout.leftMargin: 8
-                onClicked: Qt.openUrlExternally("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles")
             }
         }
     }

@@ -72,7 +72,7 @@ ColumnLayout {
                             background: Item {}
                             contentItem: SymbolImage { symbol: "arrow.up.forward.app"; size: 12 }
                             ToolTip.visible: hovered
-                            ToolTip.text: "Show the agent file in Finder"
+                            ToolTip.text: "Show the entry in Files"
                             onClicked: Ui.reveal(path)
                         }
                         Switch {
@@ -132,7 +132,7 @@ ColumnLayout {
                 }
             }
             Text {
-                text: "These belong to macOS or another installer. Change them with the app or the installer that added them."
+                text: "These belong to the system or another installer. Change them with the app or the installer that added them."
                 color: AppPalette.tertiary; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true; Layout.topMargin: 8
             }
         }

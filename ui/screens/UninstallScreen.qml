@@ -194,7 +194,7 @@ ColumnLayout {
                     spacing: 7
                     Layout.alignment: Qt.AlignTop
                     Layout.leftMargin: 8
-                    SoftButton { text: "Show in Finder"; symbol: "arrow.up.forward.app"; Layout.alignment: Qt.AlignRight; onClicked: Ui.reveal(screen.selected.path) }
+                    SoftButton { text: "Show in Files"; symbol: "arrow.up.forward.app"; Layout.alignment: Qt.AlignRight; onClicked: Ui.reveal(screen.selected.path) }
                     FilledButton {
                         objectName: "uninstallButton"
                         Layout.alignment: Qt.AlignRight
@@ -212,7 +212,7 @@ ColumnLayout {
                 Layout.fillWidth: true
                 SymbolImage { symbol: "info.circle"; size: 13; Layout.alignment: Qt.AlignTop }
                 Text {
-                    text: "The app moves to the Finder Trash, so it can be put back. Leftover files move to Kelvane quarantine and can be restored for " + App.settings.retentionDays + " days. Nothing is erased immediately."
+                    text: "The app moves to the Trash, so it can be put back. Leftover files move to Kelvane quarantine and can be restored for " + App.settings.retentionDays + " days. Nothing is erased immediately."
                     color: AppPalette.tertiary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true
                 }
             }
