@@ -1,5 +1,7 @@
 #include "IconArt.h"
 
+#include <QLinearGradient>
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -184,6 +186,38 @@ QImage drawIcon(const QString& name, int pixels) {
     painter.setPen(stroke());
     painter.setBrush(Qt::NoBrush);
     found->second(painter);
+    return image;
+}
+
+QImage drawAppIcon(int pixels) {
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(pixels / 128.0, pixels / 128.0);
+    QLinearGradient green(0, 8, 0, 120);
+    green.setColorAt(0, QColor(0x34, 0xA8, 0x62));
+    green.setColorAt(1, QColor(0x1B, 0x6E, 0x3F));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(green);
+    painter.drawRoundedRect(QRectF(8, 8, 112, 112), 26, 26);
+    // The sidebar's shield, 4× on a 24-point grid, moved to the middle.
+    painter.translate(16, 14);
+    painter.scale(4, 4);
+    QPainterPath shield;
+    shield.moveTo(12, 2.5);
+    shield.lineTo(20, 5.5);
+    shield.cubicTo(20, 13, 17, 18.5, 12, 21.5);
+    shield.cubicTo(7, 18.5, 4, 13, 4, 5.5);
+    shield.closeSubpath();
+    QPen white(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(white);
+    painter.setBrush(QColor(255, 255, 255, 51));
+    painter.drawPath(shield);
+    painter.setBrush(Qt::NoBrush);
+    white.setWidthF(2.2);
+    painter.setPen(white);
+    painter.drawPolyline(QPolygonF({{8.5, 12}, {11, 14.5}, {15.5, 9.5}}));
     return image;
 }
 

@@ -15,4 +15,8 @@ QStringList iconNames();
 // unknown name.
 QImage drawIcon(const QString& name, int pixels);
 
+// The application's own icon, in colour: a white shield with a tick on a green rounded square.
+// The same drawing as ui/desktop/com.orrindale.Kelvane.svg, for the theme's PNG sizes.
+QImage drawAppIcon(int pixels);
+
 }  // namespace kelvane::ui

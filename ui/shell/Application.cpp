@@ -35,6 +35,9 @@ int runApplication(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kelvane");
+    // Wayland compositors and docks find the menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName("com.orrindale.Kelvane");
+    QGuiApplication::setWindowIcon(QIcon::fromTheme("com.orrindale.Kelvane"));
     QApplication::setApplicationVersion(KELVANE_VERSION);
     QQuickStyle::setStyle("Basic");
     // Without a desktop's platform theme (the offscreen platform, a bare X server) Qt looks
