@@ -15,10 +15,12 @@
 #include "files/FileTools.h"
 #include "model/Format.h"
 #include "model/RuleCatalogue.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "scan/CleanScanner.h"
 #include "support/Saturating.h"
+#include "system/OwnAutostart.h"
 #include "system/StartupItems.h"
 
 namespace kelvane {
@@ -695,6 +697,19 @@ QVariantList AppState::duplicateGroupList() const {
 QString AppState::sectionTitle(const QString& raw) const {
     const auto section = fromRawValue<AppSection>(app::utf8(raw));
     return section ? text(std::string(title(*section))) : QString();
+}
+
+bool AppState::opensAtLogin() const {
+    return OwnAutostart::isEnabled();
+}
+
+void AppState::setOpensAtLogin(bool enabled) {
+    try {
+        OwnAutostart::setEnabled(enabled, platform::executablePath());
+    } catch (const std::exception& error) {
+        setToast(error.what());
+    }
+    emit opensAtLoginChanged();
 }
 
 QString AppState::quarantineFolder() const {

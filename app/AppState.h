@@ -89,6 +89,8 @@ class AppState : public QObject {
     Q_PROPERTY(QString section READ sectionText WRITE setSectionText NOTIFY sectionChanged)
     // Where the quarantine lives, for the screens' texts that name it.
     Q_PROPERTY(QString quarantineFolder READ quarantineFolder CONSTANT)
+    // Whether Kelvane's own autostart entry starts it in the tray at login.
+    Q_PROPERTY(bool opensAtLogin READ opensAtLogin WRITE setOpensAtLogin NOTIFY opensAtLoginChanged)
     Q_PROPERTY(QString scanMode READ scanModeText WRITE setScanModeText NOTIFY scanModeChanged)
     Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
     Q_PROPERTY(kelvane::app::ProgressValue progress READ progressValue NOTIFY progressChanged)
@@ -268,6 +270,8 @@ class AppState : public QObject {
     Q_INVOKABLE void uninstallApp(const QString& appPath, const QStringList& leftoverPaths);
     Q_INVOKABLE QString formatBytes(qint64 count) const;
     QString quarantineFolder() const;
+    bool opensAtLogin() const;
+    void setOpensAtLogin(bool enabled);
     // The sidebar and Go-menu title of a section, by raw value.
     Q_INVOKABLE QString sectionTitle(const QString& raw) const;
     // The settings screen's edits, each saved at once as the screen saves them.
@@ -331,6 +335,7 @@ class AppState : public QObject {
     Q_INVOKABLE QVariantList installedAppList() const;
 
   signals:
+    void opensAtLoginChanged();
     void settingsChanged();
     void sectionChanged();
     void scanModeChanged();

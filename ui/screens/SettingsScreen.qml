@@ -85,6 +85,21 @@ ColumnLayout {
                 RowTitle { title: "Rules enabled"; explanation: App.activeRuleCount + " of " + App.ruleCount + " rules are included in a scan." }
                 SoftButton { text: "Reset to defaults"; onClicked: App.resetRuleSelection() }
             }
+            RowDivider {}
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.topMargin: 10
+                Layout.bottomMargin: 10
+                spacing: 16
+                RowTitle { title: "Open at login"; explanation: "Kelvane starts in the tray when you sign in, so scheduled scans run on time." }
+                Switch {
+                    objectName: "openAtLoginSwitch"
+                    checked: App.opensAtLogin
+                    scale: 0.75
+                    Accessible.name: "Open at login"
+                    onToggled: App.opensAtLogin = checked
+                }
+            }
         }
     }
 

@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
@@ -21,6 +24,28 @@ AppShell::AppShell(AppState& state, QObject* parent) : QObject(parent), state_(s
     // With a tray the application outlives its window, as the design has it; without one,
     // closing the window is the only way out.
     QGuiApplication::setQuitOnLastWindowClosed(tray_ == nullptr);
+    connect(&state_, &AppState::toastChanged, this, [this] { notifyIfHidden(); });
+}
+
+void AppShell::notifyIfHidden() {
+    const auto& notice = state_.toast();
+    if (!notice || (window_ && window_->isVisible())) {
+        return;
+    }
+    const auto body = QString::fromStdString(*notice);
+    auto message = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
+                                                  "/org/freedesktop/Notifications",
+                                                  "org.freedesktop.Notifications", "Notify");
+    const QVariantMap hints{{"desktop-entry", QString("com.orrindale.Kelvane")}};
+    message << QString("Kelvane") << 0u << QString("com.orrindale.Kelvane") << QString("Kelvane")
+            << body << QStringList() << hints << -1;
+    const auto bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface() != nullptr &&
+        bus.interface()->isServiceRegistered("org.freedesktop.Notifications")) {
+        bus.asyncCall(message);
+    } else if (tray_ != nullptr) {
+        tray_->showMessage("Kelvane", body);  // no notification service: the tray's balloon
+    }
 }
 
 AppShell::~AppShell() {

@@ -34,6 +34,9 @@ class AppShell : public QObject {
   private:
     void buildTray();
     void updateTray();
+    // A notice that comes while the window is hidden (a scheduled scan, a tray action) goes to
+    // the desktop's notifications, so it is not shown to nobody.
+    void notifyIfHidden();
 
     AppState& state_;
     QPointer<QQuickWindow> window_;

@@ -1,5 +1,6 @@
 // The application's start: the controller, the QML engine with the window, the tray icon and,
-// with --screenshots, the screenshot run.
+// with --screenshots, the screenshot run. --background (the autostart entry's way) starts with
+// only the tray icon when there is a tray.
 
 #include "Application.h"
 
@@ -23,9 +24,12 @@ namespace kelvane::ui {
 
 int runApplication(int argc, char** argv) {
     std::optional<QString> screenshotDir;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--screenshots") == 0) {
+    bool background = false;  // started at login: only the tray icon
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshots") == 0 && i + 1 < argc) {
             screenshotDir = QString::fromLocal8Bit(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--background") == 0) {
+            background = true;
         }
     }
     if (screenshotDir) {
@@ -78,7 +82,10 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     shell.setWindow(window);
-    shell.showWindow();
+    // Without a tray a hidden window could not be reached: it opens whatever was asked.
+    if (!background || !shell.hasTray() || screenshotDir) {
+        shell.showWindow();
+    }
     if (screenshotDir) {
         kelvane::ui::screenshots::run(*window, state, ui, *screenshotDir);
     }
