@@ -185,6 +185,10 @@ std::optional<std::string> migrateLegacyFolder() {
         ::rmdir(path::appending(home(), "Library").c_str());
     }
     if (exists(data)) {
+        try {
+            createPrivateFolder(data);  // a moved old folder may have been readable by others
+        } catch (const std::exception&) {
+        }
         moveConfigurationFiles();
     }
     return std::nullopt;

@@ -126,6 +126,9 @@ void expectMigrated(fixture::TempTree& tree) {
                                   "/0A1B2C3D-0000-4000-8000-000000000001/payload/0-x-a.log"));
     EXPECT_FALSE(FileTools::exists(AppPaths::supportDirectory() + "/settings.json"));
     EXPECT_FALSE(FileTools::exists(tree.path("Library")));
+    struct stat st {};
+    ASSERT_EQ(::stat(AppPaths::supportDirectory().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 }  // namespace
