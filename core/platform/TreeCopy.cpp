@@ -201,6 +201,18 @@ std::error_code copyContent(int in, int out, const struct stat& st) {
     return {};
 }
 
+// An entry just opened (`fd`, -1 when the open failed) is still the one looked at (`st`) and
+// may be removed afterwards; `opened` receives its values.
+std::error_code checkOpened(int fd, const struct stat& st, struct stat& opened) {
+    if (fd < 0 || ::fstat(fd, &opened) != 0) {
+        return lastError();
+    }
+    if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+        return make_error_code(MoveError::changedMeanwhile);
+    }
+    return checkFlags(fd);
+}
+
 std::error_code copyEntry(CopyContext& context, int from, const std::string& name,
                           const struct stat& st, int to, const std::string& toName,
                           const std::string& relative);
@@ -217,17 +229,8 @@ std::error_code copyFile(CopyContext& context, int from, const std::string& name
         }
     }
     const Descriptor in(::openat(from, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (in.fd < 0) {
-        return lastError();
-    }
     struct stat opened {};
-    if (::fstat(in.fd, &opened) != 0) {
-        return lastError();
-    }
-    if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
-        return make_error_code(MoveError::changedMeanwhile);
-    }
-    if (auto error = checkFlags(in.fd)) {
+    if (auto error = checkOpened(in.fd, st, opened)) {
         return error;
     }
     const Descriptor out(
@@ -253,17 +256,8 @@ std::error_code copyFolder(CopyContext& context, int from, const std::string& na
                            const std::string& relative) {
     const Descriptor source(
         ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (source.fd < 0) {
-        return lastError();
-    }
     struct stat opened {};
-    if (::fstat(source.fd, &opened) != 0) {
-        return lastError();
-    }
-    if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
-        return make_error_code(MoveError::changedMeanwhile);
-    }
-    if (auto error = checkFlags(source.fd)) {
+    if (auto error = checkOpened(source.fd, st, opened)) {
         return error;
     }
     // The names first: the listing stream is then closed before the children are opened, so

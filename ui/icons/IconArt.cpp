@@ -12,6 +12,21 @@ namespace kelvane::ui {
 
 namespace {
 
+// The shield of the sidebar's "Shield" icon and of the application icon, on a 24-point grid.
+QPainterPath shieldOutline() {
+    QPainterPath path;
+    path.moveTo(12, 2.5);
+    path.lineTo(20, 5.5);
+    path.cubicTo(20, 13, 17, 18.5, 12, 21.5);
+    path.cubicTo(7, 18.5, 4, 13, 4, 5.5);
+    path.closeSubpath();
+    return path;
+}
+
+QPolygonF shieldTick() {
+    return QPolygonF({{8.5, 12}, {11, 14.5}, {15.5, 9.5}});
+}
+
 // Every glyph is drawn on a 24 × 24 grid with 2-unit strokes, like a line-icon set.
 using Glyph = std::function<void(QPainter&)>;
 
@@ -114,14 +129,8 @@ const std::map<QString, Glyph>& glyphs() {
          }},
         {"Shield",
          [](QPainter& p) {
-             QPainterPath path;
-             path.moveTo(12, 2.5);
-             path.lineTo(20, 5.5);
-             path.cubicTo(20, 13, 17, 18.5, 12, 21.5);
-             path.cubicTo(7, 18.5, 4, 13, 4, 5.5);
-             path.closeSubpath();
-             p.drawPath(path);
-             p.drawPolyline(QPolygonF({{8.5, 12}, {11, 14.5}, {15.5, 9.5}}));
+             p.drawPath(shieldOutline());
+             p.drawPolyline(shieldTick());
          }},
         {"Refresh",
          [](QPainter& p) {
@@ -204,12 +213,7 @@ QImage drawAppIcon(int pixels) {
     // The sidebar's shield, 4× on a 24-point grid, moved to the middle.
     painter.translate(16, 14);
     painter.scale(4, 4);
-    QPainterPath shield;
-    shield.moveTo(12, 2.5);
-    shield.lineTo(20, 5.5);
-    shield.cubicTo(20, 13, 17, 18.5, 12, 21.5);
-    shield.cubicTo(7, 18.5, 4, 13, 4, 5.5);
-    shield.closeSubpath();
+    const auto shield = shieldOutline();
     QPen white(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(white);
     painter.setBrush(QColor(255, 255, 255, 51));
@@ -217,7 +221,7 @@ QImage drawAppIcon(int pixels) {
     painter.setBrush(Qt::NoBrush);
     white.setWidthF(2.2);
     painter.setPen(white);
-    painter.drawPolyline(QPolygonF({{8.5, 12}, {11, 14.5}, {15.5, 9.5}}));
+    painter.drawPolyline(shieldTick());
     return image;
 }
 
