@@ -6,9 +6,11 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "platform/Environment.h"
+#include "platform/FileIO.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystemError.h"
 #include "platform/MoveError.h"
@@ -200,12 +202,85 @@ void ensureSupportDirectory() {
     createPrivateFolder(quarantineDirectory());
 }
 
-std::string expand(std::string_view text) {
+namespace {
+
+constexpr std::array<std::pair<const char*, const char*>, 8> userFolderDefaults{{
+    {"XDG_DESKTOP_DIR", "Desktop"},
+    {"XDG_DOCUMENTS_DIR", "Documents"},
+    {"XDG_DOWNLOAD_DIR", "Downloads"},
+    {"XDG_MUSIC_DIR", "Music"},
+    {"XDG_PICTURES_DIR", "Pictures"},
+    {"XDG_PUBLICSHARE_DIR", "Public"},
+    {"XDG_TEMPLATES_DIR", "Templates"},
+    {"XDG_VIDEOS_DIR", "Videos"},
+}};
+
+// ~/.config/user-dirs.dirs: lines KEY="$HOME/…" or KEY="/absolute"; anything else is ignored,
+// as xdg-user-dirs does.
+std::map<std::string, std::string> readUserDirs(const std::string& homePath) {
+    std::map<std::string, std::string> found;
+    std::string text;
+    try {
+        text = platform::readFile(path::appending(platform::configHome(), "user-dirs.dirs"),
+                                  64 * 1024);
+    } catch (const std::exception&) {
+        return found;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        const auto equals = line.find('=');
+        if (line.empty() || line.front() == '#' || equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string key(line.substr(0, equals));
+        auto value = line.substr(equals + 1);
+        if (value.size() < 2 || value.front() != '"' || value.back() != '"') {
+            continue;
+        }
+        value = value.substr(1, value.size() - 2);
+        std::string folder;
+        if (value.starts_with("$HOME")) {
+            folder = homePath + std::string(value.substr(5));
+        } else if (value.starts_with("/")) {
+            folder = std::string(value);
+        } else {
+            continue;
+        }
+        found[key] = path::standardize(folder);
+    }
+    return found;
+}
+
+// Every variable a rule or ignore entry may name, each with its value.
+std::vector<std::pair<std::string, std::string>> variables(const std::string& homePath) {
+    std::vector<std::pair<std::string, std::string>> values{
+        {"XDG_CACHE_HOME", platform::cacheHome()},  {"XDG_CONFIG_HOME", platform::configHome()},
+        {"XDG_DATA_HOME", platform::dataHome()},    {"XDG_STATE_HOME", platform::stateHome()},
+        {"TMPDIR", platform::temporaryDirectory()},
+    };
+    const auto named = readUserDirs(homePath);
+    for (const auto& [key, fallback] : userFolderDefaults) {
+        const auto it = named.find(key);
+        values.emplace_back(key,
+                            it != named.end() ? it->second : path::appending(homePath, fallback));
+    }
+    values.emplace_back("HOME", homePath);
+    return values;
+}
+
+std::string substitute(std::string_view text) {
     const std::string homePath = home();
     std::string result(text);
-    path::replaceAll(result, "$HOME", homePath);
-    path::replaceAll(result, "${HOME}", homePath);
-
+    for (const auto& [name, value] : variables(homePath)) {
+        path::replaceAll(result, "${" + name + "}", value);
+        path::replaceAll(result, "$" + name, value);
+    }
     if (!result.empty() && result.front() == '~') {
         const auto slash = result.find('/');
         const auto user = std::string_view(result).substr(
@@ -217,13 +292,35 @@ std::string expand(std::string_view text) {
             result = *other + rest;
         }
     }
+    return result;
+}
 
-    if (result.find("$TMPDIR") != std::string::npos) {
-        if (auto tmp = platform::environmentVariable("TMPDIR")) {
-            path::replaceAll(result, "$TMPDIR", *tmp);
-        }
+}  // namespace
+
+std::string expand(std::string_view text) {
+    return path::standardize(substitute(text));
+}
+
+std::optional<std::string> expandAbsolute(std::string_view text) {
+    const auto result = substitute(text);
+    if (result.empty() || result.front() != '/') {
+        return std::nullopt;
     }
     return path::standardize(result);
+}
+
+std::vector<std::pair<std::string, std::string>> userFolders() {
+    const auto homePath = home();
+    const auto named = readUserDirs(homePath);
+    std::vector<std::pair<std::string, std::string>> folders;
+    for (const auto& [key, fallback] : userFolderDefaults) {
+        const auto it = named.find(key);
+        auto folder = it != named.end() ? it->second : path::appending(homePath, fallback);
+        if (folder != homePath) {
+            folders.emplace_back(key, std::move(folder));
+        }
+    }
+    return folders;
 }
 
 }  // namespace kelvane::AppPaths

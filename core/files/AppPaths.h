@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace kelvane::AppPaths {
 
@@ -40,8 +42,21 @@ void ensureSupportDirectory();
 std::optional<std::string> migrateLegacyFolder();
 
 // "$HOME" and "${HOME}" become the home folder, a leading "~" or "~user" is expanded,
-// "$TMPDIR" becomes $TMPDIR when that is set; the result is absolute and standardised.
-// Links are not resolved.
+// "$TMPDIR" becomes the temporary folder ($TMPDIR when set to an absolute path, else /tmp), and
+// the XDG folders "$XDG_CACHE_HOME", "$XDG_CONFIG_HOME", "$XDG_DATA_HOME", "$XDG_STATE_HOME"
+// and the user folders ("$XDG_DOWNLOAD_DIR", "$XDG_DOCUMENTS_DIR", … from
+// ~/.config/user-dirs.dirs) become theirs, with their defaults. The result is absolute and
+// standardised (a relative text is taken against the working folder). Links are not resolved.
 std::string expand(std::string_view text);
+// The same for rule paths and ignore-list entries, which must name a place on their own: a
+// text that is empty or relative once its variables are replaced gives nothing, never the
+// working folder.
+std::optional<std::string> expandAbsolute(std::string_view text);
+
+// The XDG user folders (`XDG_DESKTOP_DIR`, `XDG_DOCUMENTS_DIR`, `XDG_DOWNLOAD_DIR`,
+// `XDG_MUSIC_DIR`, `XDG_PICTURES_DIR`, `XDG_PUBLICSHARE_DIR`, `XDG_TEMPLATES_DIR`,
+// `XDG_VIDEOS_DIR`) as ~/.config/user-dirs.dirs names them, else their English defaults;
+// a folder set to the home folder itself (the spec's way of disabling it) is left out.
+std::vector<std::pair<std::string, std::string>> userFolders();
 
 }  // namespace kelvane::AppPaths

@@ -89,7 +89,10 @@ ExpandedIgnoreList::ExpandedIgnoreList(const std::vector<std::string>& texts) {
 
 void ExpandedIgnoreList::add(const std::vector<std::string>& texts) {
     for (const auto& text : texts) {
-        folders_.push_back(path::standardize(AppPaths::expand(text)));
+        // An entry that names no place on its own would ignore the working folder instead.
+        if (auto folder = AppPaths::expandAbsolute(text)) {
+            folders_.push_back(std::move(*folder));
+        }
     }
 }
 
@@ -105,9 +108,12 @@ bool ExpandedIgnoreList::contains(std::string_view p) const {
 RuleSafetyCheck::RuleSafetyCheck(const SafetyPolicy& policy, const CleanRule& rule,
                                  const std::vector<std::string>& ignoreList)
     : allowsUserContent_(rule.allowsUserContent), home_(AppPaths::home()) {
-    const auto expanded = AppPaths::expand(rule.path);
-    ruleFolder_ = path::standardize(expanded);
-    resolvedRuleFolder_ = platform::resolveSymbolicLinks(expanded);
+    // A rule whose folder names no place keeps an empty folder text and refuses everything.
+    const auto expanded = AppPaths::expandAbsolute(rule.path);
+    if (expanded) {
+        ruleFolder_ = *expanded;
+        resolvedRuleFolder_ = platform::resolveSymbolicLinks(*expanded);
+    }
     ignored_.add(policy.extraIgnoredPaths);
     ignored_.add(ignoreList);
 }
@@ -138,6 +144,9 @@ std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
                                                    bool isSymbolicLink, bool isPackage) const {
     if (item.empty()) {
         return "The path is empty.";
+    }
+    if (ruleFolder_.empty()) {
+        return "The rule's folder names no place on this computer.";
     }
     if (item == ruleFolder_ || resolvedItem == resolvedRuleFolder_) {
         return "Kelvane never removes a whole rule folder.";

@@ -87,10 +87,19 @@ std::string dataHome() {
 }
 
 std::string temporaryDirectory() {
-    if (auto tmp = environmentVariable("TMPDIR"); tmp && !tmp->empty()) {
+    // An empty or relative value would name the working folder (often the home folder).
+    if (auto tmp = environmentVariable("TMPDIR"); tmp && !tmp->empty() && tmp->front() == '/') {
         return withoutTrailingSlash(*tmp);
     }
     return "/tmp";
+}
+
+std::string cacheHome() {
+    return xdgFolder("XDG_CACHE_HOME", ".cache");
+}
+
+std::string stateHome() {
+    return xdgFolder("XDG_STATE_HOME", ".local/state");
 }
 
 std::string currentDirectory() {

@@ -18,7 +18,9 @@ std::optional<std::string> homeDirectoryOf(std::string_view userName);
 // one counts as unset), else ~/.config and ~/.local/share.
 std::string configHome();
 std::string dataHome();
-// $TMPDIR when set and not empty, else "/tmp".
+std::string cacheHome();
+std::string stateHome();
+// $TMPDIR when set to an absolute path, else "/tmp".
 std::string temporaryDirectory();
 std::optional<std::string> environmentVariable(const char* name);
 std::string currentDirectory();

@@ -25,6 +25,33 @@ ScanItem makeItem(std::string path, std::int64_t size, Date modified, const Clea
     return ScanItem{std::move(path), size, modified, rule.id, rule.group, kind};
 }
 
+// The paths a scan has offered so far.
+class OfferedPaths {
+  public:
+    // Records `p` and says true, or says false when `p`, a folder holding it or a path inside
+    // it was offered before.
+    bool claim(const std::string& p) {
+        for (std::string_view up = p; !up.empty() && up != "/";
+             up = up.substr(0, std::max<std::size_t>(up.rfind('/'), 1))) {
+            if (paths_.contains(std::string(up))) {
+                return false;
+            }
+            if (up.rfind('/') == 0) {
+                break;
+            }
+        }
+        const auto inside = paths_.lower_bound(p + "/");
+        if (inside != paths_.end() && inside->starts_with(p + "/")) {
+            return false;
+        }
+        paths_.insert(p);
+        return true;
+    }
+
+  private:
+    std::set<std::string> paths_;
+};
+
 }  // namespace
 
 JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
@@ -42,6 +69,7 @@ JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
     }
     const auto total = static_cast<std::int64_t>(active.size());
     std::int64_t filesSeen = 0;
+    OfferedPaths offered;
     bool stoppedEarly = false;
     for (std::size_t i = 0; i < active.size(); ++i) {
         if (stop.stop_requested()) {
@@ -51,7 +79,12 @@ JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
         if (progress) {
             progress(ScanProgress{active[i]->name, static_cast<std::int64_t>(i), total, filesSeen});
         }
-        result.results.push_back(scan(*active[i], ignoreList, filesSeen, stop));
+        auto ruleResult = scan(*active[i], ignoreList, filesSeen, stop);
+        // A place two rules reach (the temporary folder is /tmp when $TMPDIR is unset) is
+        // offered once, by the first: no path twice, no folder together with what is in it.
+        std::erase_if(ruleResult.items,
+                      [&](const ScanItem& item) { return !offered.claim(item.path); });
+        result.results.push_back(std::move(ruleResult));
     }
     if (progress) {
         progress(ScanProgress{stoppedEarly ? "Stopping" : "Finishing", total, total, filesSeen});
@@ -64,7 +97,13 @@ JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
 RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::string>& ignoreList,
                                   std::int64_t& filesSeen, std::stop_token stop) const {
     RuleScanResult result{rule, {}, 0, std::nullopt, false};
-    const auto root = AppPaths::expand(rule.path);
+    const auto expanded = AppPaths::expandAbsolute(rule.path);
+    if (!expanded) {
+        // An empty or relative place would be the working folder, often the home folder.
+        result.error = "The rule's folder “" + rule.path + "” names no place on this computer.";
+        return result;
+    }
+    const auto& root = *expanded;
     if (!FileTools::exists(root)) {
         return result;
     }

@@ -207,7 +207,50 @@ TEST(AppPathsExpand, TemporaryFolderVariable) {
         EXPECT_EQ(AppPaths::expand("$TMPDIR"), "/var/tmp/kelvane-user");
         EXPECT_EQ(AppPaths::expand("$TMPDIR/cache"), "/var/tmp/kelvane-user/cache");
     }
-    ScopedEnv unset("TMPDIR", nullptr);
-    // Without the variable the text stays and names no temporary folder.
-    EXPECT_EQ(AppPaths::expand("$TMPDIR"), platform::currentDirectory() + "/$TMPDIR");
+    // Unset, empty or relative: the temporary folder is /tmp, never the working folder.
+    for (const char* value : {static_cast<const char*>(nullptr), "", "tmp"}) {
+        ScopedEnv tmp("TMPDIR", value);
+        EXPECT_EQ(AppPaths::expand("$TMPDIR"), "/tmp");
+        EXPECT_EQ(AppPaths::expandAbsolute("$TMPDIR"), "/tmp");
+    }
+}
+
+TEST(AppPathsExpand, RulePathsThatNameNoPlaceGiveNothing) {
+    fixture::TempTree tree;
+    fixture::ScopedHome home(tree.root());
+    for (const char* text : {"", "relative/path", "$NOT_A_VARIABLE/x", "~no-such-user-kelvane/x"}) {
+        EXPECT_EQ(AppPaths::expandAbsolute(text), std::nullopt) << text;
+    }
+    EXPECT_EQ(AppPaths::expandAbsolute("~/.cache/"), tree.path(".cache"));
+}
+
+TEST(AppPathsExpand, XDGFoldersAndUserFolders) {
+    fixture::TempTree tree;
+    fixture::ScopedHome home(tree.root());
+    ScopedEnv cache("XDG_CACHE_HOME", nullptr);
+    EXPECT_EQ(AppPaths::expand("$XDG_CACHE_HOME/thumbnails"), tree.path(".cache/thumbnails"));
+    EXPECT_EQ(AppPaths::expand("${XDG_STATE_HOME}/x"), tree.path(".local/state/x"));
+    EXPECT_EQ(AppPaths::expand("$XDG_DOWNLOAD_DIR"), tree.path("Downloads"));
+    // A French desktop's folders, as xdg-user-dirs writes them.
+    tree.file(".config/user-dirs.dirs", 0);
+    std::ofstream(tree.path(".config/user-dirs.dirs"))
+        << "# written by xdg-user-dirs-update\n"
+           "XDG_DOWNLOAD_DIR=\"$HOME/T\xC3\xA9l\xC3\xA9\x63hargements\"\n"
+           "XDG_PICTURES_DIR=\"$HOME/Images\"\n"
+           "XDG_PUBLICSHARE_DIR=\"$HOME/\"\n"
+           "XDG_MUSIC_DIR=relative-is-ignored\n";
+    EXPECT_EQ(AppPaths::expand("$XDG_DOWNLOAD_DIR/x"),
+              tree.path("T\xC3\xA9l\xC3\xA9\x63hargements/x"));
+    const auto folders = AppPaths::userFolders();
+    auto folderOf = [&](const std::string& key) {
+        for (const auto& [k, v] : folders) {
+            if (k == key) {
+                return v;
+            }
+        }
+        return std::string("(none)");
+    };
+    EXPECT_EQ(folderOf("XDG_PICTURES_DIR"), tree.path("Images"));
+    EXPECT_EQ(folderOf("XDG_MUSIC_DIR"), tree.path("Music"));
+    EXPECT_EQ(folderOf("XDG_PUBLICSHARE_DIR"), "(none)");  // set to the home folder: disabled
 }

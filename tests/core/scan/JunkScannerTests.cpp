@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "HomeTest.h"
 #include "TempTree.h"
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
 #include "model/RuleCatalogue.h"
 #include "platform/DirectoryWalker.h"
+#include "platform/Environment.h"
 #include "scan/CleanScanner.h"
 
 #include <algorithm>
@@ -291,4 +294,51 @@ TEST(JunkScanCancel, DuringAnEarlierRuleVersusTheLast) {
         EXPECT_FALSE(result.results.back().truncated);
         EXPECT_EQ(last, finalTitle);
     }
+}
+
+using HomeJunkTest = fixture::HomeTest;
+
+TEST_F(HomeJunkTest, ARuleWhoseFolderNamesNoPlaceNeverScansTheWorkingFolder) {
+    const std::string savedTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    tree.file(".bashrc", 100, 10);
+    tree.file("projects/src/main.c", 100, 10);
+    const auto cwd = platform::currentDirectory();
+    ASSERT_EQ(::chdir(tree.root().c_str()), 0);  // as `cd ~ && kelvane-cli scan` does
+    struct Restore {
+        std::string cwd, tmp;
+        ~Restore() {
+            (void)!::chdir(cwd.c_str());
+            ::setenv("TMPDIR", tmp.c_str(), 1);
+        }
+    } restore{cwd, savedTmp};
+    for (const char* tmpdir : {"", "relative"}) {
+        ::setenv("TMPDIR", tmpdir, 1);
+        for (const auto* path : {"$NOT_SET_ANYWHERE", "relative/folder", ""}) {
+            const auto result = scanOne(rule("r", path, RuleGranularity::files));
+            EXPECT_TRUE(result.items.empty()) << path;
+            EXPECT_TRUE(result.error.has_value()) << path;
+        }
+        // The temporary folder is /tmp then, with its runtime files left alone.
+        const auto temp = scanOne(rule("t", "$TMPDIR", RuleGranularity::files));
+        for (const auto& item : temp.items) {
+            EXPECT_TRUE(item.path.starts_with("/tmp/")) << item.path;
+        }
+    }
+}
+
+TEST_F(HomeJunkTest, APlaceTwoRulesReachIsOfferedOnceAndCountedOnce) {
+    tree.file("shared/a.log", 4096);
+    tree.file("shared/sub/b.log", 4096);
+    const std::vector<CleanRule> rules{
+        rule("files", "~/shared", RuleGranularity::files),
+        rule("same", "~/shared/", RuleGranularity::files),
+        rule("tree", "~/shared", RuleGranularity::tree),
+    };
+    const auto result = scanner().scanJunk(rules, {"files", "same", "tree"}, {});
+    ASSERT_EQ(result.results.size(), 3u);
+    EXPECT_EQ(result.results[0].items.size(), 2u);
+    EXPECT_TRUE(result.results[1].items.empty());  // the same files again
+    EXPECT_TRUE(result.results[2].items.empty());  // folders holding what was offered
+    EXPECT_EQ(result.itemCount(), 2);
+    EXPECT_EQ(result.totalBytes(), result.results[0].totalBytes());
 }
