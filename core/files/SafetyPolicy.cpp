@@ -2,6 +2,7 @@
 
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
+#include "files/SyncedFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 
@@ -49,6 +50,24 @@ ProtectedPlaces::ProtectedPlaces()
     for (const auto folder : SafetyPolicy::personalFolders) {
         personal_.push_back(path::appending(home_, folder));
     }
+    // The user's folders by their real names (~/Dokumente, ~/Images…) and every synced folder.
+    for (const auto& [key, folder] : AppPaths::userFolders()) {
+        // Downloads is where the old-download rules work; the design never protected it.
+        if (key != "XDG_DOWNLOAD_DIR") {
+            personal_.push_back(folder);
+        }
+    }
+    synced_ = SyncedFolders::all();
+    personal_.insert(personal_.end(), synced_.begin(), synced_.end());
+    // A system folder that holds the home folder (/root for root, /var/lib for a service
+    // account) must not swallow the user's own files.
+    for (const auto folder : SafetyPolicy::systemFolders) {
+        if (!SafetyPolicy::contains(home_, folder)) {
+            system_.emplace_back(folder);
+        } else {
+            systemHoldingHome_.emplace_back(folder);
+        }
+    }
 }
 
 bool ProtectedPlaces::matches(std::string_view candidate) const {
@@ -62,8 +81,14 @@ bool ProtectedPlaces::matches(std::string_view candidate) const {
             return true;
         }
     }
-    for (const auto folder : SafetyPolicy::systemFolders) {
+    for (const auto& folder : system_) {
         if (SafetyPolicy::contains(candidate, folder)) {
+            return true;
+        }
+    }
+    for (const auto& folder : systemHoldingHome_) {
+        if (SafetyPolicy::contains(candidate, folder) &&
+            !SafetyPolicy::contains(candidate, home_)) {
             return true;
         }
     }
@@ -174,6 +199,9 @@ std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
             if (SafetyPolicy::contains(item, path::appending(home_, folder))) {
                 return "The item is in a synced folder.";
             }
+        }
+        if (places_.isSynced(item) || places_.isSynced(resolvedStandardized)) {
+            return "The item is in a synced folder.";
         }
     } else if (places_.contains(item, resolvedStandardized)) {
         return "The item is in a personal or system folder.";

@@ -104,6 +104,14 @@ class ProtectedPlaces {
         return matches(standardized) || (resolved != standardized && matches(resolved));
     }
 
+    bool isSynced(std::string_view candidate) const {
+        for (const auto& folder : synced_) {
+            if (SafetyPolicy::contains(candidate, folder)) {
+                return true;
+            }
+        }
+        return false;
+    }
     // Kelvane's own support folder, with the quarantine: never offered, never moved.
     bool isOwnData(std::string_view candidate) const {
         return SafetyPolicy::contains(candidate, support_) ||
@@ -114,6 +122,9 @@ class ProtectedPlaces {
     std::string home_;
     std::string homeLower_;
     std::vector<std::string> personal_;
+    std::vector<std::string> system_;
+    std::vector<std::string> systemHoldingHome_;
+    std::vector<std::string> synced_;
     std::string support_;
     std::string resolvedSupport_;
 };

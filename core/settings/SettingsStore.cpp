@@ -15,9 +15,8 @@ AppSettings AppSettings::defaults(const std::vector<CleanRule>& rules) {
             settings.enabledRuleIDs.insert(rule.id);
         }
     }
-    // The same home folder as everywhere else ($HOME first), so a test's temporary home or a
-    // session's own HOME is never mixed with another.
-    settings.largeFileRoot = path::appending(AppPaths::home(), "Downloads");
+    // The user's Downloads folder by its real name (~/Téléchargements on a French desktop).
+    settings.largeFileRoot = AppPaths::expand("$XDG_DOWNLOAD_DIR");
     settings.duplicateRoot = settings.largeFileRoot;
     return settings;
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "HomeTest.h"
 #include "TempTree.h"
 #include "files/AppPaths.h"
 #include "files/SafetyPolicy.h"
@@ -179,4 +182,38 @@ TEST(SafetyHardLinks, LinkCountAboveOne) {
     EXPECT_TRUE(SafetyPolicy::isHardLinked(tree.path("a")));
     EXPECT_FALSE(SafetyPolicy::isHardLinked(tree.path("single")));
     EXPECT_FALSE(SafetyPolicy::isHardLinked(tree.path("missing")));
+}
+
+using SafetyHomeTest = fixture::HomeTest;
+
+TEST_F(SafetyHomeTest, TheUsersRealFoldersAndSyncedFoldersAreProtected) {
+    tree.file(".config/user-dirs.dirs", 0);
+    std::ofstream(tree.path(".config/user-dirs.dirs"))
+        << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+    tree.file(".config/Nextcloud/nextcloud.cfg", 0);
+    std::ofstream(tree.path(".config/Nextcloud/nextcloud.cfg"))
+        << "[Accounts]\n0\\Folders\\1\\localPath=" << tree.path("Wolke") << "/\n";
+    for (const auto* inside :
+         {"Dokumente/brief.odt", "Bilder/urlaub.jpg", "Dropbox/notes.txt", "Wolke/shared.ods"}) {
+        EXPECT_TRUE(SafetyPolicy::isProtected(tree.path(inside))) << inside;
+    }
+    EXPECT_FALSE(SafetyPolicy::isProtected(tree.path(".cache/thing")));
+    CleanRule everything;
+    everything.id = "all";
+    everything.name = "All";
+    everything.path = "~";
+    everything.allowsUserContent = true;  // like the large-file and duplicate cleans
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.file("Wolke/big.iso", 10), everything, {}),
+              "The item is in a synced folder.");
+}
+
+TEST(SafetyPolicyHome, AHomeInsideASystemFolderIsStillTheUsersOwn) {
+    for (const char* home : {"/root", "/var/lib/kelvane-service"}) {
+        fixture::ScopedHome scoped(home);
+        const std::string inside = std::string(home) + "/.cache/big.bin";
+        EXPECT_FALSE(SafetyPolicy::isProtected(inside)) << home;
+        EXPECT_TRUE(SafetyPolicy::isProtected(home)) << "the home folder itself stays protected";
+        EXPECT_TRUE(SafetyPolicy::isProtected("/var/lib/dpkg/status")) << home;
+        EXPECT_TRUE(SafetyPolicy::isProtected("/etc/passwd")) << home;
+    }
 }

@@ -1,0 +1,20 @@
+#pragma once
+
+// The folders that file-sync clients keep in step with other devices. Moving a file out of one
+// removes it on every device, so nothing inside them is ever offered.
+
+#include <string>
+#include <vector>
+
+namespace kelvane::SyncedFolders {
+
+// The known clients' default folders in the home folder (Dropbox, Nextcloud, ownCloud, pCloud,
+// MEGA, Insync, OneDrive clients, Seafile) and the folders their own configuration names
+// (Dropbox's info.json, Nextcloud's and ownCloud's localPath, Syncthing's folder paths), as
+// absolute standardised paths. Reads only small configuration files; never fails.
+std::vector<std::string> all();
+
+// Whether `folder` holds Syncthing's marker ".stfolder" (a synced folder whatever its name).
+bool hasSyncMarker(const std::string& folder);
+
+}  // namespace kelvane::SyncedFolders
