@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
+#include <utility>
 
 #include <fnmatch.h>
 
@@ -27,10 +29,14 @@ std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
         return 0;
     }
     std::int64_t total = 0;
+    // A file with several names inside the folder takes its space once (du does the same).
+    std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
     platform::WalkOptions options;
     options.stop = std::move(stop);
-    platform::walkDirectory(path, options, [&total](const platform::WalkEntry& entry) {
-        if (entry.valuesRead && entry.values.isRegularFile()) {
+    platform::walkDirectory(path, options, [&](const platform::WalkEntry& entry) {
+        if (entry.valuesRead && entry.values.isRegularFile() &&
+            (entry.values.linkCount < 2 ||
+             linked.emplace(entry.values.device, entry.values.inode).second)) {
             total = saturatingAdd(total, entry.values.allocatedSize);
         }
         return platform::WalkAction::proceed;

@@ -119,6 +119,7 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         }
         return WalkOutcome::unreadableRoot;
     }
+    const auto rootDevice = rootFrame.device;
     stack.push_back(std::move(rootFrame));
     // The root "/" has no trailing component to separate from.
     stack.back().pathLength = path == "/" ? 0 : path.size();
@@ -165,13 +166,16 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
             }
         }
         entry.isPackage = entry.values.isDirectory() && hasPackageExtension(entry.name);
+        entry.isMountPoint =
+            entry.valuesRead && entry.values.isDirectory() && entry.values.device != rootDevice;
 
         const WalkAction action = visit(entry);
         if (action == WalkAction::stop) {
             return finish(WalkOutcome::stopped);
         }
         if (action != WalkAction::proceed || !entry.values.isDirectory() ||
-            (entry.isPackage && options.skipPackageDescendants)) {
+            (entry.isPackage && options.skipPackageDescendants) ||
+            (entry.isMountPoint && options.stayOnFileSystem)) {
             continue;
         }
 
@@ -189,6 +193,10 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
             if (onError) {
                 onError(path, opened == Opened::loop ? ELOOP : errno);
             }
+            continue;
+        }
+        if (options.stayOnFileSystem && child.device != rootDevice) {
+            closeFrame(child);  // a mount point the listing did not show as one
             continue;
         }
         child.pathLength = path.size();

@@ -29,6 +29,8 @@ struct WalkEntry {
     // known, from the listing.
     bool valuesRead = false;
     bool isPackage = false;
+    // A folder on another file system than the walk's root (something mounted there).
+    bool isMountPoint = false;
     EntryValues values;
 };
 
@@ -41,6 +43,9 @@ struct WalkOptions {
     bool readValues = true;
     bool skipPackageDescendants = true;
     bool skipHidden = false;
+    // Like du -x and find -xdev: a mount point is visited but not entered, so a network share
+    // or another disk mounted inside is never counted, offered or hashed as this one's.
+    bool stayOnFileSystem = true;
     std::stop_token stop;
 };
 

@@ -24,6 +24,7 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
         return std::nullopt;
     }
     const auto names = platform::listDirectory(folder).value_or(std::vector<std::string>{});
+    const auto folderValues = platform::entryValues(folder, true);
 
     // Each child is one walk of its own subtree; the walks are independent, so they run on all
     // cores. A slot stays empty for a link, an empty item, or one reached after a stop.
@@ -33,7 +34,12 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
             return;
         }
         auto childPath = path::appending(folder, names[i]);
-        if (FileTools::isSymbolicLink(childPath)) {
+        const auto values = platform::entryValues(childPath, false);
+        if (!values || values->isSymbolicLink()) {
+            return;
+        }
+        // Another file system mounted here is not this folder's space (du -x agrees).
+        if (folderValues && values->isDirectory() && values->device != folderValues->device) {
             return;
         }
         const auto size = FileTools::allocatedSize(childPath, stop);

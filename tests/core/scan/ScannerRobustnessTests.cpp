@@ -3,11 +3,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "TempTree.h"
+#include "files/FileTools.h"
+#include "files/SafetyPolicy.h"
+#include "platform/DirectoryWalker.h"
 #include "scan/CleanScanner.h"
 #include "scan/DiskMapBuilder.h"
 
@@ -94,4 +98,49 @@ TEST(ScannerRobustness, FilesBelowPathMaxAreScanned) {
     ASSERT_TRUE(map);
     // The subtree is measured through relative lookups even past PATH_MAX.
     EXPECT_GE(map->size, 100'000);
+}
+
+TEST(OneFileSystem, WalksMeasureAndOfferOnlyWhatIsOnTheRootsFileSystem) {
+    fixture::TempTree tree;
+    tree.file("local/big.bin", 3 << 20);
+    const auto share = tree.folder("local/share");
+    if (::mount("kelvane-test", share.c_str(), "tmpfs", 0, "size=16m") != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs privileges this run does not have";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{share};
+    fixture::TempTree::writeFile(share + "/remote.bin", 4 << 20, std::nullopt);
+
+    bool sawMountPoint = false;
+    bool entered = false;
+    platform::walkDirectory(tree.path("local"), {}, [&](const platform::WalkEntry& entry) {
+        sawMountPoint = sawMountPoint || (entry.name == "share" && entry.isMountPoint);
+        entered = entered || entry.name == "remote.bin";
+        return platform::WalkAction::proceed;
+    });
+    EXPECT_TRUE(sawMountPoint);
+    EXPECT_FALSE(entered);
+    EXPECT_LT(FileTools::allocatedSize(tree.path("local")), 4 << 20);
+
+    CleanScanner scanner{SafetyPolicy{}, 100, 100};
+    const auto large = scanner.scanLargeFiles(tree.path("local"), 1 << 20, 0, {}, 10'000);
+    ASSERT_EQ(large.items.size(), 1u);
+    EXPECT_EQ(large.items[0].path, tree.path("local/big.bin"));
+
+    const auto node = DiskMapBuilder{}.node(tree.path("local"));
+    ASSERT_TRUE(node.has_value());
+    for (const auto& child : node->children) {
+        EXPECT_NE(child.name, "share") << "a mounted file system was measured as this folder's";
+    }
+}
+
+TEST(HardLinks, AFileWithSeveralNamesTakesItsSpaceOnce) {
+    fixture::TempTree tree;
+    tree.file("data/one.bin", 1 << 20);
+    tree.hardlink("data/two.bin", "data/one.bin");
+    tree.hardlink("data/sub/three.bin", "data/one.bin");
+    const auto once = FileTools::allocatedSize(tree.path("data/one.bin"));
+    EXPECT_EQ(FileTools::allocatedSize(tree.path("data")), once);
 }
