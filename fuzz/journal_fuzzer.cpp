@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const auto split = input.find('\f');
     const auto clean = input.substr(0, split);
-    const auto restore = split == std::string_view::npos ? std::string_view{} : input.substr(split + 1);
+    const auto restore =
+        split == std::string_view::npos ? std::string_view{} : input.substr(split + 1);
     const auto& folder = batchFolder();
     std::ofstream(folder + "/" + kelvane::journalFileName, std::ios::binary | std::ios::trunc)
         << clean;

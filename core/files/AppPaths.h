@@ -56,7 +56,7 @@ std::optional<std::string> expandAbsolute(std::string_view text);
 // The XDG user folders (`XDG_DESKTOP_DIR`, `XDG_DOCUMENTS_DIR`, `XDG_DOWNLOAD_DIR`,
 // `XDG_MUSIC_DIR`, `XDG_PICTURES_DIR`, `XDG_PUBLICSHARE_DIR`, `XDG_TEMPLATES_DIR`,
 // `XDG_VIDEOS_DIR`) as ~/.config/user-dirs.dirs names them, else their English defaults;
-// a folder set to the home folder itself (the spec's way of disabling it) is left out.
+// a folder set to the home folder itself (how xdg-user-dirs switches one off) is left out.
 std::vector<std::pair<std::string, std::string>> userFolders();
 
 }  // namespace kelvane::AppPaths

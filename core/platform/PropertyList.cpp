@@ -36,8 +36,8 @@ bool binaryHidesNul(const std::string& bytes) {
         return true;
     }
     for (std::uint64_t i = 0; i < objects; ++i) {
-        const auto at = readBigEndian(bytes, static_cast<std::size_t>(table + i * offsetSize),
-                                      offsetSize);
+        const auto at =
+            readBigEndian(bytes, static_cast<std::size_t>(table + i * offsetSize), offsetSize);
         if (at < header || at >= end) {
             return true;
         }
@@ -66,8 +66,8 @@ bool binaryHidesNul(const std::string& bytes) {
         }
         for (std::uint64_t k = 0; k < count; ++k) {
             const auto at2 = start + static_cast<std::size_t>(k * unit);
-            const bool zero = unit == 1 ? bytes[at2] == '\0'
-                                        : bytes[at2] == '\0' && bytes[at2 + 1] == '\0';
+            const bool zero =
+                unit == 1 ? bytes[at2] == '\0' : bytes[at2] == '\0' && bytes[at2 + 1] == '\0';
             if (zero) {
                 return true;
             }

@@ -379,12 +379,12 @@ TEST_F(FlowTest, ACleanTrimsAllThreeResultsAndRecordsTheHistory) {
 TEST(QtText, PathsMakeTheRoundTripThroughQtByteForByte) {
     const std::string paths[] = {
         "/home/al/plain",
-        "/home/al/caf\xC3\xA9",        // UTF-8 stays readable text
-        "/home/al/caf\xE9",             // Latin-1
-        "/home/al/\xFF\xFE\x80\x81",    // nothing valid
-        "/home/al/cut\xE2\x82",        // a sequence cut short
-        "/home/al/\xF0\x9F\x98\x80",    // a character outside the BMP (a surrogate pair)
-        "/home/al/\xED\xB2\x80",        // an encoded surrogate, which UTF-8 forbids
+        "/home/al/caf\xC3\xA9",       // UTF-8 stays readable text
+        "/home/al/caf\xE9",           // Latin-1
+        "/home/al/\xFF\xFE\x80\x81",  // nothing valid
+        "/home/al/cut\xE2\x82",       // a sequence cut short
+        "/home/al/\xF0\x9F\x98\x80",  // a character outside the BMP (a surrogate pair)
+        "/home/al/\xED\xB2\x80",      // an encoded surrogate, which UTF-8 forbids
     };
     for (const auto& bytes : paths) {
         EXPECT_EQ(app::utf8(app::text(bytes)), bytes);
