@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <utility>
@@ -21,27 +22,41 @@ bool glob(const std::string& pattern, const std::string& text) {
 }
 
 std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
+    return summarize(path, std::move(stop)).allocatedSize;
+}
+
+ItemSummary summarize(const std::string& path, std::stop_token stop) {
+    ItemSummary summary;
     const auto own = entryValues(path, false);
-    if (own && !own->isSymbolicLink() && !own->isDirectory()) {
-        return own->allocatedSize;
+    if (!own) {
+        return summary;
     }
-    if (!isDirectory(path) || (own && own->isSymbolicLink())) {
-        return 0;
+    summary.newestModification = own->modified;
+    if (own->isSymbolicLink()) {
+        return summary;
     }
-    std::int64_t total = 0;
+    if (!own->isDirectory()) {
+        summary.allocatedSize = own->allocatedSize;
+        return summary;
+    }
     // A file with several names inside the folder takes its space once (du does the same).
     std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
     platform::WalkOptions options;
     options.stop = std::move(stop);
     platform::walkDirectory(path, options, [&](const platform::WalkEntry& entry) {
-        if (entry.valuesRead && entry.values.isRegularFile() &&
+        if (!entry.valuesRead) {
+            return platform::WalkAction::proceed;
+        }
+        summary.newestModification = std::max(summary.newestModification, entry.values.modified);
+        if (entry.values.isRegularFile() &&
             (entry.values.linkCount < 2 ||
              linked.emplace(entry.values.device, entry.values.inode).second)) {
-            total = saturatingAdd(total, entry.values.allocatedSize);
+            summary.allocatedSize =
+                saturatingAdd(summary.allocatedSize, entry.values.allocatedSize);
         }
         return platform::WalkAction::proceed;
     });
-    return total;
+    return summary;
 }
 
 std::int64_t linkCount(const std::string& path) {

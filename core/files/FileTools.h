@@ -20,6 +20,15 @@ bool glob(const std::string& pattern, const std::string& text);
 // (links and package contents below it are not counted), 0 for links and anything unreadable.
 // A stop request ends a folder's walk early with the sum so far.
 std::int64_t allocatedSize(const std::string& path, std::stop_token stop = {});
+
+// A whole item at once: its allocated size (as allocatedSize) and the newest modification date
+// of the item or anything inside it — a folder whose own date is old can hold files written
+// today, and is then in use, not old. One walk for both.
+struct ItemSummary {
+    std::int64_t allocatedSize = 0;
+    Date newestModification = distantPast();
+};
+ItemSummary summarize(const std::string& path, std::stop_token stop = {});
 std::int64_t linkCount(const std::string& path);
 bool isSymbolicLink(const std::string& path);
 bool isPackage(const std::string& path);

@@ -133,12 +133,18 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
                 ++result.skipped;
                 continue;
             }
-            const auto modified = FileTools::modificationDate(path);
+            // A folder's age is that of the newest thing in it: one still being written to is
+            // in use, whatever the folder's own date says.
+            const auto summary = FileTools::summarize(path, stop);
+            if (stop.stop_requested()) {
+                break;  // the summary may be of part of the folder only
+            }
+            const auto modified = summary.newestModification;
             if (tooYoung(modified)) {
                 ++result.skipped;
                 continue;
             }
-            const auto size = FileTools::allocatedSize(path);
+            const auto size = summary.allocatedSize;
             if (size < 1) {
                 continue;
             }

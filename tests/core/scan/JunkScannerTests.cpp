@@ -342,3 +342,15 @@ TEST_F(HomeJunkTest, APlaceTwoRulesReachIsOfferedOnceAndCountedOnce) {
     EXPECT_EQ(result.itemCount(), 2);
     EXPECT_EQ(result.totalBytes(), result.results[0].totalBytes());
 }
+
+TEST_F(HomeJunkTest, AFolderIsAsOldAsTheNewestThingInIt) {
+    tree.file("apps/idle/old.bin", 4096, 40);
+    tree.age("apps/idle", 40);
+    tree.file("apps/busy/old.bin", 4096, 40);
+    tree.file("apps/busy/deep/written-today.bin", 4096, 0);
+    tree.age("apps/busy/deep", 40);
+    tree.age("apps/busy", 40);  // the folder's own date says 40 days
+    const auto result = scanOne(rule("t", "~/apps", RuleGranularity::tree, {"*"}, {}, 30));
+    EXPECT_EQ(names(result), std::vector<std::string>{"idle"});
+    EXPECT_EQ(result.skipped, 1);
+}
