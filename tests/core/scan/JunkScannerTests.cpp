@@ -161,9 +161,9 @@ TEST(JunkScanTree, EachChildOnceWithFoldersMeasuredWhole) {
     EXPECT_EQ(result.skipped, 2);  // the package and the link; the empty folder is not counted
 }
 
-TEST(JunkScanTree, AgeIsTheChildsOwnDateAndPolicyComesFirst) {
+TEST(JunkScanTree, AnOldChildIsOfferedAndPolicyComesFirst) {
     TempTree tree;
-    tree.file("t/old-folder/new-file.bin", 100, 0.1);
+    tree.file("t/old-folder/old-file.bin", 100, 30);
     tree.age("t/old-folder", 30);
     tree.file("t/new.bin", 100, 0.1);
     tree.link("t/young-link", "new.bin");  // refused by the policy, and counted once
