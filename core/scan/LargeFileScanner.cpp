@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "files/FileTools.h"
+#include "files/SyncedFolders.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
@@ -49,6 +50,10 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
                 return platform::WalkAction::stop;
             }
             const auto& values = entry.values;
+            // A folder Syncthing keeps in step with other devices, whatever its name.
+            if (values.isDirectory() && SyncedFolders::hasSyncMarker(std::string(entry.path))) {
+                return platform::WalkAction::skipDescendants;
+            }
             if (!entry.valuesRead || !values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }

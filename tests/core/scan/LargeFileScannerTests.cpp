@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "TempTree.h"
 #include "files/FileTools.h"
 #include "scan/CleanScanner.h"
@@ -125,4 +127,18 @@ TEST(LargeFiles, CancelledKeepsWhatWasFound) {
     EXPECT_TRUE(scan.cancelled);
     EXPECT_FALSE(scan.truncated);
     EXPECT_EQ(scan.scannedFiles, 0);
+}
+
+TEST(LargeFilesSync, AFolderHoldingSyncthingsMarkerIsNeverEntered) {
+    fixture::TempTree tree;
+    tree.file("media/film.mkv", 2 << 20);
+    tree.file("media/phone-sync/video.mp4", 2 << 20);
+    tree.folder("media/phone-sync/.stfolder");
+    CleanScanner scanner{SafetyPolicy{}, 100, 100};
+    const auto large = scanner.scanLargeFiles(tree.path("media"), 1 << 20, 0, {}, 10'000);
+    ASSERT_EQ(large.items.size(), 1u);
+    EXPECT_EQ(large.items[0].path, tree.path("media/film.mkv"));
+    std::filesystem::copy_file(tree.path("media/phone-sync/video.mp4"),
+                               tree.path("media/video-copy.mp4"));
+    EXPECT_TRUE(scanner.scanDuplicates(tree.path("media"), 1 << 20, {}, 10'000).groups.empty());
 }
