@@ -79,4 +79,8 @@ bool hasSyncMarker(const std::string& folder) {
     return platform::entryValues(path::appending(folder, ".stfolder"), false).has_value();
 }
 
+bool isMarkedFolder(const platform::WalkEntry& entry) {
+    return entry.values.isDirectory() && hasSyncMarker(std::string(entry.path));
+}
+
 }  // namespace kelvane::SyncedFolders

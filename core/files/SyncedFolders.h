@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DirectoryWalker.h"
+
 namespace kelvane::SyncedFolders {
 
 // The known clients' default folders in the home folder (Dropbox, Nextcloud, ownCloud, pCloud,
@@ -16,5 +18,7 @@ std::vector<std::string> all();
 
 // Whether `folder` holds Syncthing's marker ".stfolder" (a synced folder whatever its name).
 bool hasSyncMarker(const std::string& folder);
+// The same for a folder met by a walk, which a scan then does not enter.
+bool isMarkedFolder(const platform::WalkEntry& entry);
 
 }  // namespace kelvane::SyncedFolders

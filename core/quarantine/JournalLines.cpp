@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <sstream>
 
 namespace kelvane::journal {
 
@@ -20,6 +21,17 @@ bool appendLine(int fd, const json::Json& line, bool flush) {
         written += static_cast<std::size_t>(n);
     }
     return !flush || ::fdatasync(fd) == 0;
+}
+
+void forEachLine(const std::string& text, const std::function<void(const json::Json&)>& line) {
+    std::istringstream lines(text);
+    std::string one;
+    while (std::getline(lines, one)) {
+        try {
+            line(json::parse(one));
+        } catch (const std::exception&) {
+        }
+    }
 }
 
 json::Json identityJson(const platform::FileIdentity& identity) {

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "platform/DirectoryWalker.h"
 #include "platform/FileIO.h"
@@ -100,33 +99,25 @@ QuarantineJournal::Recovery QuarantineJournal::recover(const std::string& batchF
     std::vector<Item> items;
     std::map<std::string, std::size_t> byID;
     bool header = false;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        try {
-            const auto object = json::parse(line);
-            if (!header) {
-                recovery.createdAt = json::requireDate(object, "createdAt");
-                recovery.note = json::requireString(object, "note");
-                header = true;
-            } else if (object.contains("intent")) {
-                auto entry = QuarantineEntry::fromJson(object.at("intent"));
-                byID[entry.id] = items.size();
-                items.push_back(
-                    Item{std::move(entry), journal::identityFromJson(object, "source")});
-            } else if (auto copied = json::optionalString(object, "copied")) {
-                if (auto it = byID.find(*copied); it != byID.end()) {
-                    items[it->second].copied = true;
-                }
-            } else if (auto moved = json::optionalString(object, "moved")) {
-                if (auto it = byID.find(*moved); it != byID.end()) {
-                    items[it->second].moved = true;
-                }
+    journal::forEachLine(text, [&](const json::Json& object) {
+        if (!header) {
+            recovery.createdAt = json::requireDate(object, "createdAt");
+            recovery.note = json::requireString(object, "note");
+            header = true;
+        } else if (object.contains("intent")) {
+            auto entry = QuarantineEntry::fromJson(object.at("intent"));
+            byID[entry.id] = items.size();
+            items.push_back(Item{std::move(entry), journal::identityFromJson(object, "source")});
+        } else if (auto copied = json::optionalString(object, "copied")) {
+            if (auto it = byID.find(*copied); it != byID.end()) {
+                items[it->second].copied = true;
             }
-        } catch (const std::exception&) {
-            // A damaged line (the last one of a crash) tells nothing; the disk decides.
+        } else if (auto moved = json::optionalString(object, "moved")) {
+            if (auto it = byID.find(*moved); it != byID.end()) {
+                items[it->second].moved = true;
+            }
         }
-    }
+    });
 
     std::error_code error;
     const auto payload = platform::openFolderNoFollow(

@@ -245,8 +245,7 @@ void QuarantineStore::deletePermanently(const std::string& batchID) const {
     const platform::FileLock lock(lockFile());
     auto list = readIndex(true);
     std::error_code error;
-    const auto rootFolder =
-        platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+    const auto rootFolder = openRoot(error);
     if (!rootFolder) {
         throw FileSystemError::creatingFolder(root, error);
     }
@@ -299,8 +298,7 @@ std::int64_t QuarantineStore::purgeExpired(Date nowDate) const {
         return 0;
     }
     std::error_code error;
-    const auto rootFolder =
-        platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+    const auto rootFolder = openRoot(error);
     std::int64_t purged = 0;
     std::vector<QuarantineBatch> kept;
     std::vector<std::string> marked;

@@ -79,6 +79,10 @@ std::string QuarantineStore::lockFile() const {
     return path::appending(root, ".lock");
 }
 
+platform::FolderHandle QuarantineStore::openRoot(std::error_code& error) const {
+    return platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+}
+
 std::string QuarantineStore::storedName(std::size_t index, const std::string& uuid,
                                         const std::string& givenName) {
     const auto prefix = std::to_string(index) + "-" + uuid.substr(0, 8) + "-";
@@ -117,17 +121,15 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex(bool repair) const {
     }
 
     const auto names = platform::listDirectory(root).value_or(std::vector<std::string>{});
+    // Repairs act in the quarantine folder held open once.
+    std::error_code rootError;
+    const auto rootFolder = repair ? openRoot(rootError) : platform::FolderHandle{};
     // An index write killed before its rename leaves its temporary file; under the lock no
     // other write is running, so any such file is a dead one.
-    if (repair) {
+    if (rootFolder) {
         for (const auto& name : names) {
             if (name.starts_with(".index.json.")) {
-                std::error_code error;
-                const auto folder =
-                    platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
-                if (folder) {
-                    ::unlinkat(folder.fd(), name.c_str(), 0);
-                }
+                ::unlinkat(rootFolder.fd(), name.c_str(), 0);
             }
         }
     }
@@ -138,13 +140,8 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex(bool repair) const {
         }
         const auto id = name.substr(deletingPrefix.size());
         std::erase_if(list, [&](const QuarantineBatch& batch) { return batch.id == id; });
-        if (repair) {
-            std::error_code error;
-            const auto folder =
-                platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
-            if (folder) {
-                platform::removeTree(folder.fd(), name);
-            }
+        if (rootFolder) {
+            platform::removeTree(rootFolder.fd(), name);
         }
     }
 
@@ -179,15 +176,10 @@ std::vector<QuarantineBatch> QuarantineStore::readIndex(bool repair) const {
             batch.items = recovery.entries;
             RestoreJournal::apply(folder, batch, repair);
             list.push_back(std::move(batch));
-        } else if (repair && recovery.found == QuarantineJournal::Found::nothing && hasJournal &&
-                   !recovery.unexplainedPayload) {
+        } else if (rootFolder && recovery.found == QuarantineJournal::Found::nothing &&
+                   hasJournal && !recovery.unexplainedPayload) {
             // A clean that died before it moved anything: an empty folder and its journal.
-            std::error_code error;
-            const auto rootFolder =
-                platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
-            if (rootFolder) {
-                platform::removeTree(rootFolder.fd(), name);
-            }
+            platform::removeTree(rootFolder.fd(), name);
         }
     }
     sortNewestFirst(list);
@@ -232,8 +224,7 @@ QuarantineBatch QuarantineStore::quarantine(const std::vector<ScanItem>& items,
     const auto batchID = platform::makeUUID();
     const auto folder = batchFolder(batchID);
     std::error_code error;
-    const auto rootFolder =
-        platform::openFolderNoFollow(platform::resolveSymbolicLinks(root), error);
+    const auto rootFolder = openRoot(error);
     if (!rootFolder) {
         throw FileSystemError::creatingFolder(root, error);
     }

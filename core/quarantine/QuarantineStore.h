@@ -27,6 +27,7 @@
 #include "model/CleanRule.h"
 #include "model/ScanRecords.h"
 #include "platform/Date.h"
+#include "platform/OpenFolder.h"
 #include "platform/PathText.h"
 #include "support/Json.h"
 
@@ -135,6 +136,9 @@ struct QuarantineStore {
     // Writes the index after a repair and drops the restore journals it now holds.
     void saveAndSettle(const std::vector<QuarantineBatch>& list) const;
     std::string lockFile() const;
+    // The quarantine folder itself, held open without following links (invalid when it cannot
+    // be opened; `error` says why).
+    platform::FolderHandle openRoot(std::error_code& error) const;
 };
 
 // A canonical UUID text: 36 characters, hex digits and four dashes in their places.

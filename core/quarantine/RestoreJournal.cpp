@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <sstream>
 
 #include "platform/FileIO.h"
 #include "platform/FileSystem.h"
@@ -78,30 +77,23 @@ bool RestoreJournal::apply(const std::string& batchFolder, QuarantineBatch& batc
         return true;
     }
     std::map<std::string, Attempt> attempts;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        try {
-            const auto object = json::parse(line);
-            if (auto id = json::optionalString(object, "restoring")) {
-                Attempt attempt;
-                attempt.destination = json::requireBytes(object, "to");
-                attempt.identity = journal::identityFromJson(object, "identity");
-                attempt.temporaryName = json::optionalString(object, "temporary");
-                attempts[*id] = attempt;
-            } else if (auto copiedID = json::optionalString(object, "copied")) {
-                if (auto it = attempts.find(*copiedID); it != attempts.end()) {
-                    it->second.identity = journal::identityFromJson(object, "identity");
-                }
-            } else if (auto restoredID = json::optionalString(object, "restored")) {
-                if (auto it = attempts.find(*restoredID); it != attempts.end()) {
-                    it->second.restoredAt = json::requireDate(object, "at");
-                }
+    journal::forEachLine(text, [&](const json::Json& object) {
+        if (auto id = json::optionalString(object, "restoring")) {
+            Attempt attempt;
+            attempt.destination = json::requireBytes(object, "to");
+            attempt.identity = journal::identityFromJson(object, "identity");
+            attempt.temporaryName = json::optionalString(object, "temporary");
+            attempts[*id] = attempt;
+        } else if (auto copiedID = json::optionalString(object, "copied")) {
+            if (auto it = attempts.find(*copiedID); it != attempts.end()) {
+                it->second.identity = journal::identityFromJson(object, "identity");
             }
-        } catch (const std::exception&) {
-            // A damaged last line of a crash: the disk decides.
+        } else if (auto restoredID = json::optionalString(object, "restored")) {
+            if (auto it = attempts.find(*restoredID); it != attempts.end()) {
+                it->second.restoredAt = json::requireDate(object, "at");
+            }
         }
-    }
+    });
     for (auto& entry : batch.items) {
         const auto it = attempts.find(entry.id);
         if (entry.restoredAt || it == attempts.end()) {

@@ -123,11 +123,11 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
                 result.truncated = true;
                 return platform::WalkAction::stop;
             }
-            const auto& values = entry.values;
             // A folder Syncthing keeps in step with other devices, whatever its name.
-            if (values.isDirectory() && SyncedFolders::hasSyncMarker(std::string(entry.path))) {
+            if (SyncedFolders::isMarkedFolder(entry)) {
                 return platform::WalkAction::skipDescendants;
             }
+            const auto& values = entry.values;
             if (!entry.valuesRead || !values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }
