@@ -117,10 +117,12 @@ class LargeScanValue {
     Q_PROPERTY(qint64 totalBytes READ totalBytes)
     Q_PROPERTY(int itemCount READ itemCount)
     Q_PROPERTY(qint64 scannedFiles READ scannedFiles)
+    Q_PROPERTY(qint64 unreadableFolders READ unreadableFolders)
     Q_PROPERTY(bool cancelled READ cancelled)
     Q_PROPERTY(bool truncated READ truncated)
   public:
     std::optional<LargeFileScan> value;
+    qint64 unreadableFolders() const { return value ? value->unreadableFolders : 0; }
     bool present() const { return value.has_value(); }
     qint64 totalBytes() const { return value ? value->totalBytes() : 0; }
     int itemCount() const { return value ? static_cast<int>(value->items.size()) : 0; }
@@ -137,6 +139,7 @@ class DuplicateScanValue {
     Q_PROPERTY(qint64 scannedFiles READ scannedFiles)
     Q_PROPERTY(qint64 skippedHardLinks READ skippedHardLinks)
     Q_PROPERTY(qint64 skippedProtected READ skippedProtected)
+    Q_PROPERTY(qint64 unreadableFolders READ unreadableFolders)
     Q_PROPERTY(bool cancelled READ cancelled)
     Q_PROPERTY(bool truncated READ truncated)
   public:
@@ -147,6 +150,7 @@ class DuplicateScanValue {
     qint64 scannedFiles() const { return value ? value->scannedFiles : 0; }
     qint64 skippedHardLinks() const { return value ? value->skippedHardLinks : 0; }
     qint64 skippedProtected() const { return value ? value->skippedProtected : 0; }
+    qint64 unreadableFolders() const { return value ? value->unreadableFolders : 0; }
     bool cancelled() const { return value && value->cancelled; }
     bool truncated() const { return value && value->truncated; }
 };

@@ -52,6 +52,7 @@ Json toJson(const JunkScanResult& result) {
 Json toJson(const LargeFileScan& scan) {
     return Json{{"items", toJson(scan.items)},
                 {"scannedFiles", scan.scannedFiles},
+                {"unreadableFolders", scan.unreadableFolders},
                 {"cancelled", scan.cancelled},
                 {"truncated", scan.truncated},
                 {"totalBytes", scan.totalBytes()}};
@@ -74,6 +75,7 @@ Json toJson(const DuplicateScan& scan) {
                 {"scannedFiles", scan.scannedFiles},
                 {"skippedHardLinks", scan.skippedHardLinks},
                 {"skippedProtected", scan.skippedProtected},
+                {"unreadableFolders", scan.unreadableFolders},
                 {"cancelled", scan.cancelled},
                 {"truncated", scan.truncated},
                 {"reclaimableBytes", scan.reclaimableBytes()}};
@@ -87,6 +89,8 @@ Json toJson(const DiskMapNode& node) {
     Json object{{"size", node.size},
                 {"isDirectory", node.isDirectory},
                 {"isCapped", node.isCapped},
+                {"isMountPoint", node.isMountPoint},
+                {"unreadableFolders", node.unreadableFolders},
                 {"children", children}};
     json::putBytes(object, "path", node.path);
     json::putBytes(object, "name", node.name);

@@ -111,10 +111,17 @@ void printJunk(const JunkScanResult& result) {
     std::cout << "Total: " << amount(result.totalBytes(), result.itemCount()) << "\n";
 }
 
+void printUnreadable(std::int64_t folders) {
+    if (folders > 0) {
+        std::cout << Format::unreadableFolders(folders) << "; their space is not counted.\n";
+    }
+}
+
 void printLarge(const LargeFileScan& scan) {
     printItems(scan.items, "");
     std::cout << (scan.items.empty() ? "" : "\n") << Format::integer(scan.scannedFiles)
               << " entries checked" << (scan.truncated ? ", stopped at the budget" : "") << ".\n";
+    printUnreadable(scan.unreadableFolders);
 }
 
 void printDuplicates(const DuplicateScan& scan) {
@@ -129,6 +136,7 @@ void printDuplicates(const DuplicateScan& scan) {
               << Format::integer(scan.skippedHardLinks) << " hard links and "
               << Format::integer(scan.skippedProtected) << " protected files skipped"
               << (scan.truncated ? ", stopped at the budget" : "") << ".\n";
+    printUnreadable(scan.unreadableFolders);
 }
 
 // The clean of the controller over `items`; returns the new batch's history entry.
@@ -285,6 +293,10 @@ int mapCommand(Context& context) {
     for (const auto& child : node->children) {
         const double share =
             node->size > 0 ? static_cast<double>(child.size) / static_cast<double>(node->size) : 0;
+        if (child.isMountPoint) {
+            table.add({"not measured", "", child.name + "/ (another file system)"});
+            continue;
+        }
         table.add({Format::bytes(child.size), Format::percent(share),
                    child.name + (child.isDirectory ? "/" : "")});
     }
@@ -292,6 +304,7 @@ int mapCommand(Context& context) {
     if (node->isCapped) {
         std::cout << "  (only the largest " << node->children.size() << " are shown)\n";
     }
+    printUnreadable(node->unreadableFolders);
     return 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
+#include <map>
 #include <utility>
 
 #include <fnmatch.h>
@@ -37,25 +37,57 @@ ItemSummary summarize(const std::string& path, std::stop_token stop) {
     }
     if (!own->isDirectory()) {
         summary.allocatedSize = own->allocatedSize;
+        if (own->linkCount > 1) {
+            summary.linkedFiles.push_back({own->device, own->inode, own->allocatedSize});
+        } else {
+            summary.freeableSize = own->allocatedSize;
+        }
         return summary;
     }
-    // A file with several names inside the folder takes its space once (du does the same).
-    std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
+    // A file with several names inside the folder takes its space once (du does the same);
+    // it is freed only when all of its names are inside.
+    struct NamesInside {
+        std::uint64_t linkCount;
+        std::uint64_t seen;
+        std::int64_t allocatedSize;
+    };
+    std::map<std::pair<std::uint64_t, std::uint64_t>, NamesInside> linked;
     platform::WalkOptions options;
     options.stop = std::move(stop);
-    platform::walkDirectory(path, options, [&](const platform::WalkEntry& entry) {
-        if (!entry.valuesRead) {
+    options.unreadableFolders = &summary.unreadableFolders;
+    const auto outcome =
+        platform::walkDirectory(path, options, [&](const platform::WalkEntry& entry) {
+            if (!entry.valuesRead) {
+                return platform::WalkAction::proceed;
+            }
+            const auto& values = entry.values;
+            summary.newestModification = std::max(summary.newestModification, values.modified);
+            if (!values.isRegularFile()) {
+                return platform::WalkAction::proceed;
+            }
+            if (values.linkCount < 2) {
+                summary.allocatedSize = saturatingAdd(summary.allocatedSize, values.allocatedSize);
+                summary.freeableSize = saturatingAdd(summary.freeableSize, values.allocatedSize);
+                return platform::WalkAction::proceed;
+            }
+            auto [it, first] =
+                linked.try_emplace({values.device, values.inode},
+                                   NamesInside{values.linkCount, 0, values.allocatedSize});
+            ++it->second.seen;
+            if (first) {
+                summary.allocatedSize = saturatingAdd(summary.allocatedSize, values.allocatedSize);
+            }
             return platform::WalkAction::proceed;
+        });
+    if (outcome == platform::WalkOutcome::unreadableRoot) {
+        summary.unreadableFolders = 1;
+    }
+    for (const auto& [identity, file] : linked) {
+        summary.linkedFiles.push_back({identity.first, identity.second, file.allocatedSize});
+        if (file.seen >= file.linkCount) {
+            summary.freeableSize = saturatingAdd(summary.freeableSize, file.allocatedSize);
         }
-        summary.newestModification = std::max(summary.newestModification, entry.values.modified);
-        if (entry.values.isRegularFile() &&
-            (entry.values.linkCount < 2 ||
-             linked.emplace(entry.values.device, entry.values.inode).second)) {
-            summary.allocatedSize =
-                saturatingAdd(summary.allocatedSize, entry.values.allocatedSize);
-        }
-        return platform::WalkAction::proceed;
-    });
+    }
     return summary;
 }
 

@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Date.h"
 
@@ -25,8 +26,22 @@ std::int64_t allocatedSize(const std::string& path, std::stop_token stop = {});
 // of the item or anything inside it — a folder whose own date is old can hold files written
 // today, and is then in use, not old. One walk for both.
 struct ItemSummary {
+    // A file with several names counts once, however many of its names lie inside.
     std::int64_t allocatedSize = 0;
+    // What moving the item away frees: files with a name outside the item keep their data
+    // there, so they are left out.
+    std::int64_t freeableSize = 0;
     Date newestModification = distantPast();
+    // Folders inside (or the item itself) that could not be listed or entered.
+    std::int64_t unreadableFolders = 0;
+    // Every file with more than one name, once, so that sums over several items can count
+    // shared data once too.
+    struct LinkedFile {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t allocatedSize = 0;
+    };
+    std::vector<LinkedFile> linkedFiles;
 };
 ItemSummary summarize(const std::string& path, std::stop_token stop = {});
 std::int64_t linkCount(const std::string& path);

@@ -87,6 +87,10 @@ std::string fileCount(std::int64_t count) {
     return std::to_string(count) + " items";
 }
 
+std::string unreadableFolders(std::int64_t count) {
+    return integer(count) + (count == 1 ? " folder" : " folders") + " could not be read";
+}
+
 std::string date(Date value) {
     // DateFormat is not thread-safe, so each thread keeps its own.
     thread_local std::unique_ptr<icu::DateFormat> formatter(

@@ -17,6 +17,8 @@ namespace kelvane::Format {
 // "1 KB" for anything positive below that.
 std::string bytes(std::int64_t count);
 std::string fileCount(std::int64_t count);
+// "1 folder could not be read", "12 folders could not be read".
+std::string unreadableFolders(std::int64_t count);
 // Digits grouped as the user's locale groups them: 12,345.
 std::string integer(std::int64_t count);
 // Abbreviated date with shortened time, in the user's locale and time zone.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,10 +19,11 @@ struct Listed {
     unsigned char dtype;
 };
 
-// One open folder on the way down. The whole listing is read when the folder is opened,
-// so the descriptor serves only the relative queries of its children.
+// One folder on the way down. The whole listing is read when the folder is opened, so the
+// descriptor serves only the relative queries of its children and may be given up while the
+// walk is deeper down; `fd` is -1 then.
 struct Frame {
-    DIR* dir = nullptr;
+    DIR* dir = nullptr;  // owns fd while the listing's stream is kept
     int fd = -1;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -90,8 +92,60 @@ Opened openFrame(Frame& frame, int fd, bool skipHidden, const std::vector<Frame>
 void closeFrame(Frame& frame) {
     if (frame.dir != nullptr) {
         ::closedir(frame.dir);
-        frame.dir = nullptr;
+    } else if (frame.fd >= 0) {
+        ::close(frame.fd);
     }
+    frame.dir = nullptr;
+    frame.fd = -1;
+}
+
+bool isFrame(int fd, const Frame& frame) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) &&
+           static_cast<std::uint64_t>(st.st_dev) == frame.device &&
+           static_cast<std::uint64_t>(st.st_ino) == frame.inode;
+}
+
+// Opens stack[index] again, whose descriptor was given up: through ".." of its child still
+// open, else down from the nearest open folder above it by name. Either way only the folder
+// the walk listed is accepted; a folder moved or replaced meanwhile is not walked further.
+bool reopenFrame(std::vector<Frame>& stack, std::size_t index, int childFd,
+                 const std::string& path) {
+    Frame& frame = stack[index];
+    if (childFd >= 0) {
+        const int fd = ::openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && isFrame(fd, frame)) {
+            frame.fd = fd;
+            return true;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    std::size_t open = index;
+    while (stack[open].fd < 0) {
+        --open;  // the root is never given up
+    }
+    int fd = stack[open].fd;
+    for (std::size_t j = open + 1; j <= index; ++j) {
+        const auto start = stack[j - 1].pathLength + 1;
+        const std::string name = path.substr(start, stack[j].pathLength - start);
+        const int next =
+            ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd != stack[open].fd) {
+            ::close(fd);
+        }
+        if (next < 0) {
+            return false;
+        }
+        if (!isFrame(next, stack[j])) {
+            ::close(next);
+            return false;
+        }
+        fd = next;
+    }
+    frame.fd = fd;
+    return true;
 }
 
 }  // namespace
@@ -130,15 +184,41 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         }
         return outcome;
     };
+    auto unreadableFolder = [&](const std::string& where, int error) {
+        if (options.unreadableFolders != nullptr) {
+            ++*options.unreadableFolders;
+        }
+        if (onError) {
+            onError(where, error);
+        }
+    };
+    const std::size_t maxOpen = std::max<std::size_t>(options.maxOpenFolders, 2);
+    std::size_t openCount = 1;
+    std::size_t firstOpen = 1;  // frames 1 ..< firstOpen have given up their descriptors
 
     WalkEntry entry;
     while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next == frame.entries.size()) {
-            closeFrame(frame);
+        if (stack.back().next == stack.back().entries.size()) {
+            Frame done = std::move(stack.back());
             stack.pop_back();
+            const std::size_t parent = stack.size() - 1;
+            if (!stack.empty() && stack[parent].fd < 0) {
+                if (reopenFrame(stack, parent, done.fd, path)) {
+                    ++openCount;
+                } else {
+                    path.resize(stack[parent].pathLength);
+                    unreadableFolder(path, ENOENT);
+                    stack[parent].next = stack[parent].entries.size();
+                }
+                firstOpen = parent;
+            }
+            if (done.fd >= 0) {
+                closeFrame(done);
+                --openCount;
+            }
             continue;
         }
+        Frame& frame = stack.back();
         if (options.stop.stop_requested()) {
             return finish(WalkOutcome::cancelled);
         }
@@ -182,17 +262,19 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         // O_NOFOLLOW: a folder swapped for a link since the listing is not entered.
         const int fd = ::openat(frame.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) {
-            if (onError) {
-                onError(path, errno);
-            }
+            unreadableFolder(path, errno);
             continue;
         }
         Frame child;
         const Opened opened = openFrame(child, fd, options.skipHidden, stack);
-        if (opened != Opened::listed) {
+        if (opened == Opened::loop) {
             if (onError) {
-                onError(path, opened == Opened::loop ? ELOOP : errno);
+                onError(path, ELOOP);
             }
+            continue;
+        }
+        if (opened != Opened::listed) {
+            unreadableFolder(path, errno);
             continue;
         }
         if (options.stayOnFileSystem && child.device != rootDevice) {
@@ -201,6 +283,13 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         }
         child.pathLength = path.size();
         stack.push_back(std::move(child));  // `frame` is not used past this point
+        ++openCount;
+        // The shallowest folders give up their descriptors first: they are needed again only
+        // when the walk climbs back to them.
+        while (openCount > maxOpen && firstOpen + 1 < stack.size()) {
+            closeFrame(stack[firstOpen++]);
+            --openCount;
+        }
     }
     return finish(WalkOutcome::completed);
 }

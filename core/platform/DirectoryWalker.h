@@ -7,7 +7,9 @@
 // PATH_MAX still work. Links are never followed, hidden entries are included unless asked
 // otherwise, package contents are skipped, unreadable entries are reported to the error handler
 // and passed over, and a folder already open further up (a bind-mount loop) is not entered
-// again.
+// again. Only a bounded number of folders stay open however deep the tree goes: a folder's
+// listing is read whole when it is opened, and one whose descriptor was given up is opened
+// again through ".." of its child and checked to be the same folder.
 
 #include <cstdint>
 #include <functional>
@@ -46,6 +48,11 @@ struct WalkOptions {
     // Like du -x and find -xdev: a mount point is visited but not entered, so a network share
     // or another disk mounted inside is never counted, offered or hashed as this one's.
     bool stayOnFileSystem = true;
+    // Descriptors held at once, the root's included; kept far below the usual limit of 1,024
+    // so that deep trees and walks running side by side never run out.
+    std::size_t maxOpenFolders = 48;
+    // When set, counts the folders below the root that could not be listed or entered.
+    std::int64_t* unreadableFolders = nullptr;
     std::stop_token stop;
 };
 

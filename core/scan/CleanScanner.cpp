@@ -144,7 +144,9 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
                 ++result.skipped;
                 continue;
             }
-            const auto size = summary.allocatedSize;
+            // Data that also has names outside the item stays on the disk when the item goes
+            // (a package store linked into projects), so it is not offered as space to free.
+            const auto size = summary.freeableSize;
             if (size < 1) {
                 continue;
             }
@@ -183,8 +185,8 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
                 ++result.skipped;
                 return WalkAction::proceed;
             }
-            if (entry.values.allocatedSize < 1) {
-                return WalkAction::proceed;
+            if (entry.values.allocatedSize < 1 || entry.values.linkCount > 1) {
+                return WalkAction::proceed;  // nothing to free, or data another name keeps
             }
             result.items.push_back(makeItem(path, entry.values.allocatedSize, entry.values.modified,
                                             rule, ScanItem::Kind::file));

@@ -1,6 +1,7 @@
 #include "scan/DiskMapBuilder.h"
 
 #include <algorithm>
+#include <set>
 
 #include "files/FileTools.h"
 #include "platform/DirectoryWalker.h"
@@ -29,6 +30,7 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
     // Each child is one walk of its own subtree; the walks are independent, so they run on all
     // cores. A slot stays empty for a link, an empty item, or one reached after a stop.
     std::vector<std::optional<DiskMapNode>> measured(names.size());
+    std::vector<std::vector<FileTools::ItemSummary::LinkedFile>> linked(names.size());
     parallelFor(names.size(), [&](std::size_t i) {
         if (stop.stop_requested()) {
             return;
@@ -40,16 +42,40 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
         }
         // Another file system mounted here is not this folder's space (du -x agrees).
         if (folderValues && values->isDirectory() && values->device != folderValues->device) {
+            DiskMapNode mount;
+            mount.path = std::move(childPath);
+            mount.name = names[i];
+            mount.isDirectory = true;
+            mount.isMountPoint = true;
+            measured[i] = std::move(mount);
             return;
         }
-        const auto size = FileTools::allocatedSize(childPath, stop);
+        auto summary = FileTools::summarize(childPath, stop);
         // A walk cut short by the stop measured only part of the child.
-        if (size <= 0 || stop.stop_requested()) {
+        if (stop.stop_requested() ||
+            (summary.allocatedSize <= 0 && summary.unreadableFolders == 0)) {
             return;
         }
-        const bool isFolder = FileTools::isDirectory(childPath);
-        measured[i] = DiskMapNode{std::move(childPath), names[i], size, isFolder, false, {}};
+        DiskMapNode child;
+        child.path = std::move(childPath);
+        child.name = names[i];
+        child.size = summary.allocatedSize;
+        child.isDirectory = values->isDirectory();
+        child.unreadableFolders = summary.unreadableFolders;
+        measured[i] = std::move(child);
+        linked[i] = std::move(summary.linkedFiles);
     });
+
+    // A file with names in two children takes its space once, in the first child that lists
+    // it, so the children add up to what the folder holds.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> counted;
+    for (std::size_t i = 0; i < measured.size(); ++i) {
+        for (const auto& file : linked[i]) {
+            if (!counted.emplace(file.device, file.inode).second && measured[i]) {
+                measured[i]->size -= std::min(measured[i]->size, file.allocatedSize);
+            }
+        }
+    }
 
     DiskMapNode node;
     node.path = folder;
@@ -58,6 +84,8 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
     node.isDirectory = true;
     for (auto& child : measured) {
         if (child) {
+            node.unreadableFolders =
+                saturatingAdd(node.unreadableFolders, child->unreadableFolders);
             node.children.push_back(std::move(*child));
         }
     }
@@ -84,6 +112,8 @@ std::size_t std::hash<kelvane::DiskMapNode>::operator()(
     kelvane::hashCombine(seed, node.size);
     kelvane::hashCombine(seed, node.isDirectory);
     kelvane::hashCombine(seed, node.isCapped);
+    kelvane::hashCombine(seed, node.isMountPoint);
+    kelvane::hashCombine(seed, node.unreadableFolders);
     for (const auto& child : node.children) {
         kelvane::hashCombine(seed, (*this)(child));
     }

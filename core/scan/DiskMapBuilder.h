@@ -1,7 +1,8 @@
 #pragma once
 
 // One level of the disk map: a folder's immediate children with the space each takes,
-// largest first, cut to a maximum count.
+// largest first, cut to a maximum count. Measured like du -x: one file system, each file once
+// however many names it has.
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,11 @@ struct DiskMapNode {
     std::int64_t size = 0;
     bool isDirectory = false;
     bool isCapped = false;
+    // Another file system mounted here: shown, never entered, so its size stays 0.
+    bool isMountPoint = false;
+    // Folders at or below this one that could not be listed or entered; their space is not in
+    // `size`.
+    std::int64_t unreadableFolders = 0;
     std::vector<DiskMapNode> children;
 
     std::string url() const;

@@ -113,6 +113,7 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
     OrderedBuckets<std::int64_t> bySize;
     platform::WalkOptions options;
     options.stop = stop;
+    options.unreadableFolders = &result.unreadableFolders;
     const auto outcome =
         platform::walkDirectory(root, options, [&](const platform::WalkEntry& entry) {
             ++result.scannedFiles;
@@ -140,11 +141,13 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
                 ++result.skippedHardLinks;
                 return platform::WalkAction::proceed;
             }
-            if (values.allocatedSize < minSize) {
+            // Equal bytes have equal lengths, not always equal allocations (a sparse copy of a
+            // dense file), so the length is what sorts them apart.
+            if (std::max(values.logicalSize, values.allocatedSize) < minSize) {
                 return platform::WalkAction::proceed;
             }
             bySize.add(
-                values.allocatedSize,
+                values.logicalSize,
                 Candidate{ScanItem{std::string(entry.path), values.allocatedSize, values.modified,
                                    duplicatesRuleID, RuleGroup::system, ScanItem::Kind::file},
                           values.logicalSize, std::nullopt});
@@ -161,7 +164,7 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
              bySize.buckets(), [](const Candidate& c) { return partialHash(c.item.path); })) {
         if (head) {
             candidate.head = head;
-            byHead.add(std::to_string(candidate.item.size) + "-" + *head, std::move(candidate));
+            byHead.add(std::to_string(candidate.logicalSize) + "-" + *head, std::move(candidate));
         }
     }
 
@@ -196,7 +199,11 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
         std::stable_sort(
             group.files.begin(), group.files.end(),
             [](const ScanItem& a, const ScanItem& b) { return a.modified > b.modified; });
-        group.size = group.files.front().size;
+        // What removing one copy surely frees: copies may take different space on the disk.
+        group.size =
+            std::min_element(group.files.begin(), group.files.end(),
+                             [](const ScanItem& a, const ScanItem& b) { return a.size < b.size; })
+                ->size;
         result.groups.push_back(std::move(group));
     }
     std::stable_sort(result.groups.begin(), result.groups.end(),

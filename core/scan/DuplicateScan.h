@@ -23,6 +23,7 @@ struct DuplicateScan {
     std::int64_t scannedFiles = 0;
     std::int64_t skippedHardLinks = 0;
     std::int64_t skippedProtected = 0;
+    std::int64_t unreadableFolders = 0;
     bool cancelled = false;
     bool truncated = false;
 

@@ -11,6 +11,7 @@ namespace kelvane {
 struct LargeFileScan {
     std::vector<ScanItem> items;
     std::int64_t scannedFiles = 0;  // entries visited, folders included
+    std::int64_t unreadableFolders = 0;
     bool cancelled = false;
     bool truncated = false;  // stopped at the file budget or the result budget
 

@@ -39,6 +39,7 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
 
     platform::WalkOptions options;
     options.stop = stop;
+    options.unreadableFolders = &result.unreadableFolders;
     const auto outcome =
         platform::walkDirectory(root, options, [&](const platform::WalkEntry& entry) {
             ++result.scannedFiles;
@@ -60,6 +61,10 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
             // The cheap size and age tests come first; they are what turns most files away, and
             // the order of skips changes nothing in this scan's result.
             if (values.allocatedSize < minSize || (cutoff && values.modified > *cutoff)) {
+                return platform::WalkAction::proceed;
+            }
+            // Its data stays on the disk under its other names whatever happens to this one.
+            if (values.linkCount > 1) {
                 return platform::WalkAction::proceed;
             }
             const auto resolved = path::rebased(entry.path, root, resolvedRoot);

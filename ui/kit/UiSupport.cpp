@@ -70,6 +70,10 @@ QString UiSupport::bytes(qint64 count) const {
     return text(Format::bytes(count));
 }
 
+QString UiSupport::unreadableFolders(qint64 count) const {
+    return text(Format::unreadableFolders(count));
+}
+
 QString UiSupport::fileCount(qint64 count) const {
     return text(Format::fileCount(count));
 }
@@ -176,6 +180,8 @@ QVariantMap nodeMap(const DiskMapNode& node) {
         {"size", QVariant::fromValue<qint64>(node.size)},
         {"isDirectory", node.isDirectory},
         {"isCapped", node.isCapped},
+        {"isMountPoint", node.isMountPoint},
+        {"unreadableFolders", QVariant::fromValue<qint64>(node.unreadableFolders)},
         {"children", children},
     };
 }

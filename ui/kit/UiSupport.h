@@ -39,6 +39,7 @@ class UiSupport : public QObject {
 
     Q_INVOKABLE QString bytes(qint64 count) const;
     Q_INVOKABLE QString fileCount(qint64 count) const;
+    Q_INVOKABLE QString unreadableFolders(qint64 count) const;
     Q_INVOKABLE QString integer(qint64 count) const;
     Q_INVOKABLE QString date(const QDateTime& value) const;
     Q_INVOKABLE QString relative(const QDateTime& value) const;

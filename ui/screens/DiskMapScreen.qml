@@ -217,8 +217,9 @@ ColumnLayout {
                             Rectangle { width: 8; height: 8; radius: 2; color: ChartPalette.blue }
                             SymbolImage { symbol: modelData.isDirectory ? "folder" : "doc"; size: 13; Layout.preferredWidth: 14 }
                             Text { text: modelData.name; color: AppPalette.label; font.pixelSize: 13; font.weight: Font.Medium; elide: Text.ElideRight; Layout.fillWidth: true }
-                            Text { text: screen.percent(modelData, screen.current); color: AppPalette.tertiary; font.pixelSize: 12; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 40 }
-                            Text { text: Ui.bytes(modelData.size); color: AppPalette.secondary; font.pixelSize: 13; font.weight: Font.Medium; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 76 }
+                            Text { text: modelData.isMountPoint ? "" : screen.percent(modelData, screen.current); color: AppPalette.tertiary; font.pixelSize: 12; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 40 }
+                            // Another file system is mounted there; the map never walks into it.
+                            Text { text: modelData.isMountPoint ? "Not measured" : Ui.bytes(modelData.size); color: AppPalette.secondary; font.pixelSize: 13; font.weight: Font.Medium; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 96 }
                             SymbolImage { visible: modelData.isDirectory; symbol: "chevron.right"; size: 11 }
                             ToolButton {
                                 visible: !modelData.isDirectory
@@ -235,6 +236,11 @@ ColumnLayout {
                     }
                     RowDivider { visible: index < Math.min(screen.current.children.length, 10) - 1 }
                 }
+            }
+            Text {
+                visible: screen.current !== null && screen.current.unreadableFolders > 0
+                text: screen.current ? Ui.unreadableFolders(screen.current.unreadableFolders) + "; their space is not counted." : ""
+                color: AppPalette.tertiary; font.pixelSize: 12; Layout.topMargin: 8
             }
             Text {
                 visible: screen.current !== null && screen.current.isCapped

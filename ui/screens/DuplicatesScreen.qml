@@ -107,7 +107,11 @@ ColumnLayout {
                     onChosen: value => App.chooseDuplicateMinMB(Number(value))
                 }
                 Item { Layout.fillWidth: true }
-                Text { visible: App.duplicateScan.present; text: App.duplicateScan.scannedFiles + " files checked"; color: AppPalette.tertiary; font.pixelSize: 13 }
+                Text {
+                    visible: App.duplicateScan.present
+                    text: App.duplicateScan.scannedFiles + " files checked" + (App.duplicateScan.unreadableFolders > 0 ? " · " + Ui.unreadableFolders(App.duplicateScan.unreadableFolders) : "")
+                    color: AppPalette.tertiary; font.pixelSize: 13
+                }
             }
         }
     }

@@ -82,7 +82,11 @@ ColumnLayout {
                     onChosen: value => App.chooseLargeMinMB(Number(value))
                 }
                 Item { Layout.fillWidth: true }
-                Text { visible: App.largeScan.present; text: App.largeScan.scannedFiles + " files checked"; color: AppPalette.tertiary; font.pixelSize: 13 }
+                Text {
+                    visible: App.largeScan.present
+                    text: App.largeScan.scannedFiles + " files checked" + (App.largeScan.unreadableFolders > 0 ? " · " + Ui.unreadableFolders(App.largeScan.unreadableFolders) : "")
+                    color: AppPalette.tertiary; font.pixelSize: 13
+                }
             }
         }
     }

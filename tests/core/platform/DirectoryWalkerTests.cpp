@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,18 +139,115 @@ TEST(DirectoryWalker, UnreadableRootAndUnreadableFolders) {
     ::chmod(tree.path("root/open.txt").c_str(), 0644);
     tree.chmod("root/locked", 0000);
     const auto result = fixture::runUnprivileged([&] {
-        std::int64_t visits = 0, reportedErrors = 0;
+        std::int64_t visits = 0, reportedErrors = 0, unreadable = 0;
+        WalkOptions options;
+        options.unreadableFolders = &unreadable;
         walkDirectory(
-            tree.path("root"), {}, [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
+            tree.path("root"), options,
+            [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
             [&](std::string_view p, int error) {
                 reportedErrors += (p.ends_with("/locked") && error == EACCES) ? 1 : 100;
             });
-        return visits * 1000 + reportedErrors;
+        return visits * 1000 + reportedErrors * 10 + unreadable;
     });
     if (!result) {
         GTEST_SKIP() << "cannot drop privileges to the unprivileged user here";
     }
-    EXPECT_EQ(*result, 2 * 1000 + 1);  // "locked" and "open.txt" visited, one error reported
+    // "locked" and "open.txt" visited, one error reported, one folder counted as unreadable
+    EXPECT_EQ(*result, 2 * 1000 + 10 + 1);
+}
+
+namespace {
+
+// A chain of `depth` folders "d", each holding one file "f", built relative to open folders.
+void makeChain(const std::string& root, int depth) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        const int file = ::openat(fd, "f", O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(file, 0);
+        ::close(file);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ::close(fd);
+}
+
+class DescriptorLimit {
+  public:
+    explicit DescriptorLimit(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+};
+
+}  // namespace
+
+TEST(DirectoryWalker, DepthDoesNotDependOnTheDescriptorLimit) {
+    TempTree tree;
+    const int depth = 1'500;  // deeper than the usual limit of 1,024 open files
+    makeChain(tree.root(), depth);
+    std::int64_t files = 0, folders = 0, unreadable = 0;
+    int deepest = 0;
+    {
+        const DescriptorLimit limit(200);
+        WalkOptions options;
+        options.unreadableFolders = &unreadable;
+        walkDirectory(tree.root(), options, [&](const WalkEntry& entry) {
+            (entry.values.isDirectory() ? folders : files) += 1;
+            deepest = std::max(deepest, entry.depth);
+            return WalkAction::proceed;
+        });
+    }
+    EXPECT_EQ(folders, depth);
+    EXPECT_EQ(files, depth);
+    EXPECT_EQ(deepest, depth);
+    EXPECT_EQ(unreadable, 0);
+}
+
+TEST(DirectoryWalker, FoldersGivenUpAndOpenedAgainGiveTheSameWalk) {
+    TempTree tree;
+    for (const auto* file : {"a/b/c/d/e/1", "a/b/c/d/2", "a/b/3", "a/x/y/z/4", "a/5", "q/r/s/6"}) {
+        tree.file(file, 1);
+    }
+    WalkOptions tight;
+    tight.maxOpenFolders = 2;  // the root and the folder being listed
+    EXPECT_EQ(walkAll(tree.root(), tight), walkAll(tree.root()));
+}
+
+TEST(DirectoryWalker, AFolderSwappedForALinkWhileGivenUpIsNotFollowed) {
+    TempTree tree;
+    tree.file("a/b/c/deep.txt", 1);
+    tree.file("a/later.txt", 1);
+    tree.file("elsewhere/secret.txt", 1);
+    WalkOptions tight;
+    tight.maxOpenFolders = 2;
+    std::multiset<std::string> seen;
+    bool swapped = false;
+    walkDirectory(tree.root(), tight, [&](const WalkEntry& entry) {
+        seen.insert(std::string(entry.name));
+        if (entry.name == "deep.txt" && !swapped) {
+            // "a" has given up its descriptor by now; put a link where it was.
+            swapped = ::rename(tree.path("a").c_str(), tree.path("a-moved").c_str()) == 0 &&
+                      ::symlink(tree.path("elsewhere").c_str(), tree.path("a").c_str()) == 0;
+        }
+        return WalkAction::proceed;
+    });
+    ASSERT_TRUE(swapped);
+    // The walk went on in the folder it listed (now "a-moved"), never in the link's target.
+    EXPECT_TRUE(seen.contains("later.txt"));
+    EXPECT_EQ(seen.count("secret.txt"), 1u);  // once, from the root's own listing
 }
 
 TEST(DirectoryWalker, PathsLongerThanPathMax) {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "TempTree.h"
+#include "files/FileTools.h"
 #include "scan/CleanScanner.h"
 
 using namespace kelvane;
@@ -147,4 +148,30 @@ TEST(Duplicates, AnUnreadableCopyIsNeverGrouped) {
         GTEST_SKIP() << "cannot drop privileges to the unprivileged user here";
     }
     EXPECT_EQ(*files, 2);
+}
+
+TEST(Duplicates, ASparseCopyAndItsDenseOriginalAreOneGroup) {
+    TempTree tree;
+    const std::size_t length = 8 << 20;
+    std::string data(length, '\0');
+    data.replace(0, 5, "start");
+    data.replace(length - 3, 3, "end");
+    std::ofstream(tree.file("dense.img", 0), std::ios::binary) << data;
+    // The same bytes with the zeros in the middle left as a hole.
+    const int fd = ::open(tree.file("sparse.img", 0).c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "start", 5, 0), 5);
+    ASSERT_EQ(::pwrite(fd, "end", 3, static_cast<off_t>(length - 3)), 3);
+    ::close(fd);
+    const auto dense = FileTools::allocatedSize(tree.path("dense.img"));
+    const auto sparse = FileTools::allocatedSize(tree.path("sparse.img"));
+    if (dense == sparse) {
+        GTEST_SKIP() << "this file system does not keep holes";
+    }
+
+    const auto scan = scanDuplicates(tree.root(), 1 << 20);
+    ASSERT_EQ(scan.groups.size(), 1u);
+    EXPECT_EQ(scan.groups[0].files.size(), 2u);
+    // What removing one copy surely frees, never more.
+    EXPECT_EQ(scan.groups[0].size, std::min(dense, sparse));
 }

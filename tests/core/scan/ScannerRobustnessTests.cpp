@@ -129,11 +129,14 @@ TEST(OneFileSystem, WalksMeasureAndOfferOnlyWhatIsOnTheRootsFileSystem) {
     ASSERT_EQ(large.items.size(), 1u);
     EXPECT_EQ(large.items[0].path, tree.path("local/big.bin"));
 
-    const auto node = DiskMapBuilder{}.node(tree.path("local"));
+    const auto node = DiskMapBuilder{60}.node(tree.path("local"));
     ASSERT_TRUE(node.has_value());
-    for (const auto& child : node->children) {
-        EXPECT_NE(child.name, "share") << "a mounted file system was measured as this folder's";
-    }
+    ASSERT_EQ(node->children.size(), 2u);
+    const auto& mount = node->children.back();
+    EXPECT_EQ(mount.name, "share");
+    EXPECT_TRUE(mount.isMountPoint) << "the map shows what is mounted there as not measured";
+    EXPECT_EQ(mount.size, 0);
+    EXPECT_EQ(node->size, node->children.front().size);
 }
 
 TEST(HardLinks, AFileWithSeveralNamesTakesItsSpaceOnce) {
@@ -143,4 +146,47 @@ TEST(HardLinks, AFileWithSeveralNamesTakesItsSpaceOnce) {
     tree.hardlink("data/sub/three.bin", "data/one.bin");
     const auto once = FileTools::allocatedSize(tree.path("data/one.bin"));
     EXPECT_EQ(FileTools::allocatedSize(tree.path("data")), once);
+    EXPECT_EQ(FileTools::summarize(tree.path("data")).freeableSize, once);
+    EXPECT_EQ(FileTools::summarize(tree.path("data/sub")).freeableSize, 0)
+        << "moving the folder away leaves the data under its other names";
+
+    // Across the map's children, too: the names in "data" and "elsewhere" are one file.
+    tree.hardlink("elsewhere/four.bin", "data/one.bin");
+    const auto node = DiskMapBuilder{60}.node(tree.root());
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->size, once);
+
+    // Neither the large-file list nor a junk rule offers space that would not be freed.
+    CleanScanner scanner{SafetyPolicy{}, 100, 100};
+    EXPECT_TRUE(scanner.scanLargeFiles(tree.root(), 1, 0, {}, 10'000).items.empty());
+    for (const auto granularity : {RuleGranularity::files, RuleGranularity::tree}) {
+        CleanRule rule;
+        rule.id = "linked";
+        rule.path = tree.path("data");
+        rule.includes = {"*"};
+        rule.granularity = granularity;
+        std::int64_t seen = 0;
+        const auto offered = scanner.scan(rule, {}, seen).items;
+        EXPECT_TRUE(offered.empty()) << offered.front().path;
+    }
+}
+
+TEST(UnreadableFolders, AreCountedByEveryScanThatWalks) {
+    TempTree tree;
+    tree.file("root/locked/hidden.bin", 2 << 20);
+    tree.file("root/open/seen.bin", 2 << 20);
+    fixture::openUpForOthers(tree.path("root"));
+    tree.chmod("root/locked", 0000);
+    const auto counts = fixture::runUnprivileged([&] {
+        CleanScanner scanner{SafetyPolicy{}, 100, 100};
+        const auto large = scanner.scanLargeFiles(tree.path("root"), 1, 0, {}, 10'000);
+        const auto duplicates = scanner.scanDuplicates(tree.path("root"), 1, {}, 10'000);
+        const auto map = DiskMapBuilder{60}.node(tree.path("root"));
+        return large.unreadableFolders * 100 + duplicates.unreadableFolders * 10 +
+               (map ? map->unreadableFolders : 5);
+    });
+    if (!counts) {
+        GTEST_SKIP() << "cannot drop privileges to the unprivileged user here";
+    }
+    EXPECT_EQ(*counts, 111);
 }
