@@ -9,6 +9,7 @@
 
 #include <fnmatch.h>
 
+#include "files/SyncedFolders.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/FileSystem.h"
 #include "support/Saturating.h"
@@ -17,8 +18,9 @@ namespace kelvane::FileTools {
 
 using platform::entryValues;
 
-bool glob(const std::string& pattern, const std::string& text) {
-    return ::fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+bool glob(const std::string& pattern, const std::string& text, GlobSlash slash) {
+    return ::fnmatch(pattern.c_str(), text.c_str(),
+                     slash == GlobSlash::literal ? FNM_PATHNAME : 0) == 0;
 }
 
 std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
@@ -62,6 +64,7 @@ ItemSummary summarize(const std::string& path, std::stop_token stop) {
             }
             const auto& values = entry.values;
             summary.newestModification = std::max(summary.newestModification, values.modified);
+            summary.holdsSyncMarker |= entry.name == SyncedFolders::syncMarkerName;
             if (!values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }

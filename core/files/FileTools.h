@@ -13,9 +13,11 @@
 
 namespace kelvane::FileTools {
 
-// fnmatch(3) with flags 0: case-sensitive, "*" and "?" also match "/", a leading "." needs no
-// special match.
-bool glob(const std::string& pattern, const std::string& text);
+// fnmatch(3): case-sensitive, a leading "." needs no special match, and "*" and "?" match
+// "/" too unless `slash` is literal (then only a "/" in the pattern matches one).
+enum class GlobSlash { wildcard, literal };
+bool glob(const std::string& pattern, const std::string& text,
+          GlobSlash slash = GlobSlash::wildcard);
 
 // Disk space of the entry: a file's allocated size, a real folder's sum over its regular files
 // (links and package contents below it are not counted), 0 for links and anything unreadable.
@@ -34,6 +36,8 @@ struct ItemSummary {
     Date newestModification = distantPast();
     // Folders inside (or the item itself) that could not be listed or entered.
     std::int64_t unreadableFolders = 0;
+    // Syncthing's marker lies somewhere inside: part of the item is synced with other devices.
+    bool holdsSyncMarker = false;
     // Every file with more than one name, once, so that sums over several items can count
     // shared data once too.
     struct LinkedFile {

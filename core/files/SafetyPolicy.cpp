@@ -138,6 +138,13 @@ RuleSafetyCheck::RuleSafetyCheck(const SafetyPolicy& policy, const CleanRule& ru
     if (expanded) {
         ruleFolder_ = *expanded;
         resolvedRuleFolder_ = platform::resolveSymbolicLinks(*expanded);
+        for (std::string folder = resolvedRuleFolder_; !ruleFolderSynced_;) {
+            ruleFolderSynced_ = SyncedFolders::hasSyncMarker(folder);
+            if (folder.size() <= 1) {
+                break;
+            }
+            folder = path::deletingLastComponent(folder);
+        }
     }
     ignored_.add(policy.extraIgnoredPaths);
     ignored_.add(ignoreList);
@@ -153,6 +160,16 @@ std::optional<std::string> RuleSafetyCheck::reason(const std::string& p) const {
     // text walks back ("..") through a link.
     const auto resolvedStandardized =
         p.find("..") == std::string::npos ? resolved : platform::resolveSymbolicLinks(item);
+    // A folder Syncthing keeps in step, anywhere between the rule folder and the item (the
+    // item itself included): a walk does not enter one, and neither does a move.
+    for (std::string folder = item;
+         !ruleFolder_.empty() && SafetyPolicy::contains(folder, ruleFolder_) &&
+         folder.size() > ruleFolder_.size();
+         folder = path::deletingLastComponent(folder)) {
+        if (SyncedFolders::hasSyncMarker(folder)) {
+            return "The item is in a synced folder.";
+        }
+    }
     return decide(item, resolved, resolvedStandardized, FileTools::isSymbolicLink(item),
                   FileTools::isPackage(item));
 }
@@ -184,6 +201,9 @@ std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
     }
     if (places_.isOwnData(item) || places_.isOwnData(resolvedItem)) {
         return "The item is part of Kelvane's own data.";
+    }
+    if (ruleFolderSynced_) {
+        return "The item is in a synced folder.";
     }
     if (isSymbolicLink) {
         return "The item is a symbolic link.";

@@ -165,6 +165,8 @@ class RuleSafetyCheck {
                                       bool isPackage) const;
 
     bool allowsUserContent_;
+    // The rule folder or a folder above it holds Syncthing's marker.
+    bool ruleFolderSynced_ = false;
     std::string home_;
     std::string ruleFolder_;
     std::string resolvedRuleFolder_;

@@ -76,7 +76,7 @@ std::vector<std::string> all() {
 }
 
 bool hasSyncMarker(const std::string& folder) {
-    return platform::entryValues(path::appending(folder, ".stfolder"), false).has_value();
+    return platform::entryValues(path::appending(folder, syncMarkerName), false).has_value();
 }
 
 bool isMarkedFolder(const platform::WalkEntry& entry) {

@@ -4,6 +4,7 @@
 // removes it on every device, so nothing inside them is ever offered.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DirectoryWalker.h"
@@ -15,6 +16,8 @@ namespace kelvane::SyncedFolders {
 // (Dropbox's info.json, Nextcloud's and ownCloud's localPath, Syncthing's folder paths), as
 // absolute standardised paths. Reads only small configuration files; never fails.
 std::vector<std::string> all();
+
+inline constexpr std::string_view syncMarkerName = ".stfolder";
 
 // Whether `folder` holds Syncthing's marker ".stfolder" (a synced folder whatever its name).
 bool hasSyncMarker(const std::string& folder);

@@ -4,6 +4,7 @@
 
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
+#include "files/SyncedFolders.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
@@ -47,10 +48,56 @@ class OfferedPaths {
         paths_.insert(p);
         return true;
     }
+    bool contains(const std::string& p) const { return paths_.contains(p); }
 
   private:
     std::set<std::string> paths_;
 };
+
+// A pattern with a "/" is anchored at the rule folder, one part per folder level: "*" never
+// crosses a "/", and a pattern that names a folder covers everything below it. So "*/cache/*"
+// means an application's own cache folder, never a folder called "cache" deep inside its data.
+bool matchesAnchored(const std::string& pattern, const std::string& relative) {
+    auto parts = static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '/')) + 1;
+    if (pattern.ends_with('/')) {
+        --parts;
+    }
+    std::size_t end = 0;
+    for (std::size_t seen = 0; seen < parts; ++seen) {
+        if (end == relative.size()) {
+            return false;  // shallower than the pattern
+        }
+        end = relative.find('/', seen == 0 ? 0 : end + 1);
+        if (end == std::string::npos) {
+            end = relative.size();
+        }
+    }
+    std::string prefix = relative.substr(0, end);
+    if (pattern.ends_with('/')) {
+        prefix += '/';
+    }
+    return FileTools::glob(pattern, prefix, FileTools::GlobSlash::literal);
+}
+
+// The item a trash record ("<trash>/info/<name>.trashinfo") describes: "<trash>/files/<name>".
+std::optional<std::string> trashedItemOf(const std::string& record) {
+    constexpr std::string_view suffix = ".trashinfo";
+    const auto slash = record.rfind('/');
+    if (slash == std::string::npos || !record.ends_with(suffix) ||
+        record.size() - slash - 1 <= suffix.size()) {
+        return std::nullopt;
+    }
+    const std::string_view folder = std::string_view(record).substr(0, slash);
+    if (!folder.ends_with("/info")) {
+        return std::nullopt;
+    }
+    const auto name = record.substr(slash + 1, record.size() - slash - 1 - suffix.size());
+    return std::string(folder.substr(0, folder.size() - 4)) + "files/" + name;
+}
+
+bool isAnchored(const std::string& pattern) {
+    return pattern.find('/') != std::string::npos;
+}
 
 }  // namespace
 
@@ -80,10 +127,19 @@ JunkScanResult CleanScanner::scanJunk(const std::vector<CleanRule>& rules,
             progress(ScanProgress{active[i]->name, static_cast<std::int64_t>(i), total, filesSeen});
         }
         auto ruleResult = scan(*active[i], ignoreList, filesSeen, stop);
-        // A place two rules reach (the temporary folder is /tmp when $TMPDIR is unset) is
-        // offered once, by the first: no path twice, no folder together with what is in it.
-        std::erase_if(ruleResult.items,
-                      [&](const ScanItem& item) { return !offered.claim(item.path); });
+        std::erase_if(ruleResult.items, [&](const ScanItem& item) {
+            // A trash record goes only with its item: without the record the desktop can no
+            // longer put the item back. Records of items already gone are offered alone.
+            if (const auto trashed = trashedItemOf(item.path);
+                trashed && !offered.contains(*trashed) &&
+                platform::entryValues(*trashed, false).has_value()) {
+                ++ruleResult.skipped;
+                return true;
+            }
+            // A place two rules reach (the temporary folder is /tmp when $TMPDIR is unset) is
+            // offered once, by the first: no path twice, no folder together with what is in it.
+            return !offered.claim(item.path);
+        });
         result.results.push_back(std::move(ruleResult));
     }
     if (progress) {
@@ -139,6 +195,10 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
             if (stop.stop_requested()) {
                 break;  // the summary may be of part of the folder only
             }
+            if (summary.holdsSyncMarker) {
+                ++result.skipped;  // part of it is kept in step with other devices
+                continue;
+            }
             const auto modified = summary.newestModification;
             if (tooYoung(modified)) {
                 ++result.skipped;
@@ -169,6 +229,9 @@ RuleScanResult CleanScanner::scan(const CleanRule& rule, const std::vector<std::
         options.stop = stop;
         const auto outcome = platform::walkDirectory(root, options, [&](const WalkEntry& entry) {
             ++filesSeen;
+            if (SyncedFolders::isMarkedFolder(entry)) {
+                return WalkAction::skipDescendants;  // kept in step with other devices
+            }
             if (!entry.valuesRead || !entry.values.isRegularFile()) {
                 return WalkAction::proceed;
             }
@@ -218,8 +281,10 @@ bool CleanScanner::matchesFilters(const std::string& path, const std::string& na
     if (!rule.includes.empty()) {
         bool included = false;
         for (const auto& pattern : rule.includes) {
-            if (FileTools::glob(pattern, name) ||
-                (!relative.empty() && FileTools::glob(pattern, relative))) {
+            if (isAnchored(pattern)
+                    ? matchesAnchored(pattern, relative)
+                    : FileTools::glob(pattern, name) ||
+                          (!relative.empty() && FileTools::glob(pattern, relative))) {
                 included = true;
                 break;
             }
@@ -230,6 +295,12 @@ bool CleanScanner::matchesFilters(const std::string& path, const std::string& na
     }
 
     for (const auto& pattern : rule.excludes) {
+        if (isAnchored(pattern)) {
+            if (matchesAnchored(pattern, relative)) {
+                return false;
+            }
+            continue;
+        }
         if (FileTools::glob(pattern, name)) {
             return false;
         }

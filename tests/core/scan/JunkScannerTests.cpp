@@ -69,6 +69,14 @@ TEST(MatchesFilters, IncludesOnNameOrRelativePathExcludesOnAnyComponent) {
         {{"*"}, {"*.tmp"}, "/r/a/b.tmp", false},
         {{"*"}, {"a/b.txt"}, "/r/a/b.txt", false},
         {{"*"}, {"A"}, "/r/a/b.txt", true},  // case-sensitive
+        // A pattern with a "/" is anchored, one part per level, and covers what is below.
+        {{"*/cache/*"}, {}, "/r/app/cache/a/b.bin", true},
+        {{"*/cache/*"}, {}, "/r/app/.mozilla/profile/storage/cache/a.bin", false},
+        {{"*/cache/*"}, {}, "/r/app/cache", false},
+        {{"*/Service Worker/CacheStorage/*"}, {}, "/r/Code/Service Worker/CacheStorage/a/b", true},
+        {{"*"}, {"app/keep"}, "/r/app/keep/x", false},
+        {{"*"}, {"app/keep"}, "/r/other/app/keep/x", true},
+        {{"*"}, {"*/keep/"}, "/r/app/keep/x", false},
     };
     for (const auto& c : cases) {
         auto r = rule("f", root, RuleGranularity::files, c.includes, c.excludes);
@@ -353,4 +361,50 @@ TEST_F(HomeJunkTest, AFolderIsAsOldAsTheNewestThingInIt) {
     const auto result = scanOne(rule("t", "~/apps", RuleGranularity::tree, {"*"}, {}, 30));
     EXPECT_EQ(names(result), std::vector<std::string>{"idle"});
     EXPECT_EQ(result.skipped, 1);
+}
+
+TEST_F(HomeJunkTest, ATrashRecordGoesOnlyWithItsItem) {
+    tree.file("Trash/files/photo.jpg", 4096);
+    tree.file("Trash/info/photo.jpg.trashinfo", 100);
+    tree.package("Trash/files/Tool.app", 4096);  // refused by the trash rule
+    tree.file("Trash/info/Tool.app.trashinfo", 100);
+    tree.file("Trash/info/gone.txt.trashinfo", 100);  // its item is no longer there
+    const std::vector<CleanRule> rules{
+        rule("trash", "~/Trash/files", RuleGranularity::tree, {}),
+        rule("trash-info", "~/Trash/info", RuleGranularity::tree, {"*.trashinfo"}),
+    };
+    const auto both = scanner().scanJunk(rules, {"trash", "trash-info"}, {});
+    ASSERT_EQ(both.results.size(), 2u);
+    EXPECT_EQ(names(both.results[0]), std::vector<std::string>{"photo.jpg"});
+    auto records = names(both.results[1]);
+    std::sort(records.begin(), records.end());
+    EXPECT_EQ(records, (std::vector<std::string>{"gone.txt.trashinfo", "photo.jpg.trashinfo"}));
+    EXPECT_EQ(both.results[1].skipped, 1);
+
+    // With the trash rule off, only the record of the item already gone is offered.
+    const auto alone = scanner().scanJunk(rules, {"trash-info"}, {});
+    EXPECT_EQ(names(alone.results[0]), std::vector<std::string>{"gone.txt.trashinfo"});
+}
+
+TEST_F(HomeJunkTest, NothingKeptInStepBySyncthingIsOffered) {
+    tree.file("sync/.stfolder/.keep", 0);
+    tree.file("sync/old.log", 4096, 40);
+    tree.file("logs/plain/old.log", 4096, 40);
+    tree.file("logs/shared/.stfolder/.keep", 0, 40);
+    tree.file("logs/shared/old.log", 4096, 40);
+    tree.file("apps/plain/a.bin", 4096, 40);
+    tree.file("apps/holds/deep/.stfolder/.keep", 0, 40);
+    tree.file("apps/holds/deep/a.bin", 4096, 40);
+
+    EXPECT_TRUE(scanOne(rule("f", "~/sync", RuleGranularity::files)).items.empty());
+    EXPECT_EQ(names(scanOne(rule("f", "~/logs", RuleGranularity::files, {"*.log"}))),
+              std::vector<std::string>{"old.log"});
+    EXPECT_EQ(names(scanOne(rule("t", "~/apps", RuleGranularity::tree))),
+              std::vector<std::string>{"plain"});
+
+    // The check before a move asks the same question.
+    const auto r = rule("f", "~/logs", RuleGranularity::files, {"*.log"});
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.path("logs/shared/old.log"), r, {}),
+              "The item is in a synced folder.");
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.path("logs/plain/old.log"), r, {}), std::nullopt);
 }
