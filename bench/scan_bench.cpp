@@ -2,13 +2,14 @@
 // bench/run can time it beside a peer tool and check that both agree.
 //
 //   kelvane-bench-scan large ROOT MIN_BYTES
-//   kelvane-bench-scan map ROOT
+//   kelvane-bench-scan map ROOT [--all]   (--all: every child, none cut by the cap)
 //   kelvane-bench-scan duplicates ROOT MIN_BYTES [--groups]
 //   kelvane-bench-scan junk            (the shipped catalogue, every rule, over $HOME)
 //   kelvane-bench-scan rule-folders    (the existing folders of the shipped rules)
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <set>
 #include <string>
 
@@ -34,8 +35,9 @@ int main(int argc, char** argv) {
                     static_cast<long long>(scan.scannedFiles), scan.truncated ? ", truncated" : "");
         return 0;
     }
-    if (what == "map" && argc == 3) {
-        const auto node = DiskMapBuilder{60}.node(argv[2]);
+    if (what == "map" && (argc == 3 || (argc == 4 && std::string(argv[3]) == "--all"))) {
+        const auto node = DiskMapBuilder{argc == 4 ? std::numeric_limits<int>::max() : 60}.node(
+            argv[2]);
         if (!node) {
             return 1;
         }
