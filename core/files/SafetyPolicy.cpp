@@ -199,6 +199,11 @@ std::optional<std::string> RuleSafetyCheck::decide(std::string_view item,
     if (!SafetyPolicy::contains(resolvedItem, resolvedRuleFolder_)) {
         return "The item resolves outside the rule folder. It may be a symbolic link.";
     }
+    // A home folder inside a rule's folder (a live session's home in /tmp) is not that rule's
+    // to clean: only rules for places in the home folder reach into it.
+    if (!SafetyPolicy::contains(ruleFolder_, home_) && SafetyPolicy::contains(item, home_)) {
+        return "The item is in your home folder, which this rule does not cover.";
+    }
     if (places_.isOwnData(item) || places_.isOwnData(resolvedItem)) {
         return "The item is part of Kelvane's own data.";
     }

@@ -217,3 +217,21 @@ TEST(SafetyPolicyHome, AHomeInsideASystemFolderIsStillTheUsersOwn) {
         EXPECT_TRUE(SafetyPolicy::isProtected("/etc/passwd")) << home;
     }
 }
+
+TEST(SafetyPolicyHome, ARuleForAFolderHoldingTheHomeNeverReachesIntoIt) {
+    TempTree tree;  // stands for /tmp, with a live session's home inside
+    const auto home = tree.folder("session-home");
+    fixture::ScopedHome scoped(home);
+    CleanRule temporary;
+    temporary.id = "temp";
+    temporary.path = tree.root();
+    temporary.includes = {"*"};
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.file("session-home/.bashrc", 10), temporary, {}),
+              "The item is in your home folder, which this rule does not cover.");
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.file("old-build.o", 10), temporary, {}),
+              std::nullopt);
+    CleanRule cache = temporary;
+    cache.path = "~/.cache";
+    EXPECT_EQ(SafetyPolicy{}.rejectionReason(tree.file("session-home/.cache/x", 10), cache, {}),
+              std::nullopt);
+}
