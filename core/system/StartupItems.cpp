@@ -7,6 +7,7 @@
 #include "files/AppPaths.h"
 #include "files/FileTools.h"
 #include "platform/DirectoryWalker.h"
+#include "platform/Environment.h"
 #include "platform/FileSystemError.h"
 #include "platform/PathText.h"
 #include "platform/PropertyList.h"
@@ -94,13 +95,73 @@ std::vector<StartupItem> StartupItems::readAgents(const std::string& folder, Sta
     return items;
 }
 
+StartupSources StartupSources::current() {
+    StartupSources sources;
+    sources.userAgents = userAgentsFolder();
+    sources.systemAgents = systemAgentsFolder;
+    sources.parked = AppPaths::disabledAgentsDirectory();
+    const auto config = platform::configHome();
+    sources.userAutostart = path::appending(config, "autostart");
+    sources.userUnits = path::appending(config, "systemd/user");
+    // Empty or relative entries are ignored, as the base directory rules say.
+    auto list = [](const char* variable, const char* fallback) {
+        std::vector<std::string> folders;
+        const auto value = platform::environmentVariable(variable).value_or("");
+        std::string_view rest = value.empty() ? std::string_view(fallback) : value;
+        while (!rest.empty()) {
+            const auto colon = rest.find(':');
+            const auto folder = rest.substr(0, colon);
+            if (folder.starts_with('/')) {
+                folders.push_back(path::standardize(folder));
+            }
+            rest = colon == std::string_view::npos ? std::string_view{} : rest.substr(colon + 1);
+        }
+        return folders;
+    };
+    for (const auto& folder : list("XDG_CONFIG_DIRS", "/etc/xdg")) {
+        sources.systemAutostart.push_back(path::appending(folder, "autostart"));
+        sources.systemUnits.push_back(path::appending(folder, "systemd/user"));
+    }
+    sources.systemUnits.emplace_back("/etc/systemd/user");
+    sources.unitSearchPath = {sources.userUnits};
+    sources.unitSearchPath.insert(sources.unitSearchPath.end(), sources.systemUnits.begin(),
+                                  sources.systemUnits.end());
+    sources.unitSearchPath.push_back(path::appending(platform::dataHome(), "systemd/user"));
+    for (const auto& folder : list("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
+        sources.unitSearchPath.push_back(path::appending(folder, "systemd/user"));
+    }
+    for (const auto* folder :
+         {"/usr/local/lib/systemd/user", "/usr/lib/systemd/user", "/lib/systemd/user"}) {
+        sources.unitSearchPath.emplace_back(folder);
+    }
+    // systemd's own override of where units live (without a trailing ":", only there).
+    if (const auto unitPath = platform::environmentVariable("SYSTEMD_UNIT_PATH");
+        unitPath && !unitPath->empty() && !unitPath->ends_with(':')) {
+        sources.systemUnits = list("SYSTEMD_UNIT_PATH", "");
+        std::erase(sources.systemUnits, sources.userUnits);
+        sources.unitSearchPath = {sources.userUnits};
+        sources.unitSearchPath.insert(sources.unitSearchPath.end(), sources.systemUnits.begin(),
+                                      sources.systemUnits.end());
+    }
+    return sources;
+}
+
 std::vector<StartupItem> StartupItems::startupItems() {
-    auto items = readAgents(userAgentsFolder(), StartupKind::userAgent, true, false);
-    for (auto& item :
-         readAgents(AppPaths::disabledAgentsDirectory(), StartupKind::userAgent, true, true)) {
+    return startupItems(StartupSources::current());
+}
+
+std::vector<StartupItem> StartupItems::startupItems(const StartupSources& sources) {
+    auto items = readAgents(sources.userAgents, StartupKind::userAgent, true, false);
+    for (auto& item : readAgents(sources.parked, StartupKind::userAgent, true, true)) {
         items.push_back(std::move(item));
     }
-    for (auto& item : readAgents(systemAgentsFolder, StartupKind::systemAgent, false, false)) {
+    for (auto& item : readAgents(sources.systemAgents, StartupKind::systemAgent, false, false)) {
+        items.push_back(std::move(item));
+    }
+    for (auto& item : autostartEntries(sources)) {
+        items.push_back(std::move(item));
+    }
+    for (auto& item : userUnits(sources)) {
         items.push_back(std::move(item));
     }
     UErrorCode status = U_ZERO_ERROR;
@@ -117,18 +178,32 @@ std::vector<StartupItem> StartupItems::startupItems() {
 }
 
 StartupItem StartupItems::setStartupItem(const StartupItem& item, bool enabled) {
+    return setStartupItem(item, enabled, StartupSources::current(), platform::runCommand);
+}
+
+StartupItem StartupItems::setStartupItem(const StartupItem& item, bool enabled,
+                                         const StartupSources& sources,
+                                         const platform::CommandRunner& run) {
     if (!item.canToggle) {
         return item;
     }
     AppPaths::ensureSupportDirectory();
-    const auto parkedFolder = AppPaths::disabledAgentsDirectory();
+    switch (item.source) {
+        case StartupSource::autostart:
+            return setAutostartEntry(item, enabled, sources);
+        case StartupSource::systemdUnit:
+            return setUserUnit(item, enabled, sources, run);
+        case StartupSource::launchAgent:
+            break;
+    }
+    const auto parkedFolder = sources.parked;
     std::error_code error;
     std::filesystem::create_directories(parkedFolder, error);
     if (error) {
         throw FileSystemError::creatingFolder(parkedFolder, error);
     }
     const std::string name(path::lastComponent(item.path));
-    const auto active = path::appending(userAgentsFolder(), name);
+    const auto active = path::appending(sources.userAgents, name);
     const auto parked = path::appending(parkedFolder, name);
     auto result = item;
     if (enabled) {

@@ -109,8 +109,9 @@ void TempTree::chmod(const std::string& relative, unsigned mode) {
 
 namespace {
 
-constexpr const char* homeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                         "XDG_CACHE_HOME", "XDG_STATE_HOME"};
+constexpr const char* homeVariables[] = {
+    "HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",    "XDG_CACHE_HOME",
+    "XDG_STATE_HOME", "XDG_CONFIG_DIRS", "SYSTEMD_UNIT_PATH"};
 
 }  // namespace
 
@@ -120,6 +121,9 @@ void ScopedHome::set(const std::string& home) {
     ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
+    // The machine-wide folders too, so that nothing of this machine's own setup is read.
+    ::setenv("XDG_CONFIG_DIRS", (home + "/machine/etc/xdg").c_str(), 1);
+    ::setenv("SYSTEMD_UNIT_PATH", (home + "/machine/etc/systemd/user").c_str(), 1);
 }
 
 ScopedHome::ScopedHome(const std::string& home) {

@@ -57,6 +57,9 @@ class Setup : public QObject {
         ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home_ / ".local/share").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (home_ / ".cache").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (home_ / ".local/state").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", (home_ / "machine/etc/xdg").c_str(), 1);
+        ::setenv("SYSTEMD_UNIT_PATH", (home_ / "machine/etc/systemd/user").c_str(), 1);
         ::setenv("TMPDIR", (home_ / "tmp").c_str(), 1);
         std::filesystem::create_directories(home_ / "tmp");
         // 200 old thumbnails (more than a group lists) and one old log.

@@ -72,6 +72,10 @@ void prepareHome() {
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
+    // The machine's own autostart entries and user units are not part of the pictures.
+    ::setenv("XDG_CONFIG_DIRS", (home / "machine/etc/xdg").c_str(), 1);
+    ::setenv("SYSTEMD_UNIT_PATH", (home / "machine/etc/systemd/user").c_str(), 1);
     std::filesystem::create_directories(home / "tmp");
 
     for (int i = 0; i < 24; ++i) {

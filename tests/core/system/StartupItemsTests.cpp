@@ -112,8 +112,11 @@ TEST_F(StartupTest, ListsEnabledAndParkedSortedByLabelAndSwitches) {
 
 TEST_F(StartupTest, MachineWideAgentsAreNeverMoved) {
     const auto path = agent("system", "daemon.plist", labelled("daemon"));
-    const StartupItem item{path, "daemon", std::nullopt, false, StartupKind::systemAgent,
-                           true, false};
+    StartupItem item;
+    item.path = path;
+    item.label = "daemon";
+    item.kind = StartupKind::systemAgent;
+    item.canToggle = false;
     EXPECT_EQ(StartupItems::setStartupItem(item, false), item);
     EXPECT_TRUE(FileTools::exists(path));
     EXPECT_FALSE(FileTools::exists(AppPaths::supportDirectory()));
