@@ -167,6 +167,28 @@ AppState::AppState(ControllerOptions options, QObject* parent)
                [](const StartupItem& s) { return QVariant(text(std::string(rawValue(s.kind)))); }},
               {"isEnabled", [](const StartupItem& s) { return QVariant(s.isEnabled); }},
               {"canToggle", [](const StartupItem& s) { return QVariant(s.canToggle); }},
+              {"source",
+               [](const StartupItem& s) {
+                   return QVariant(text(std::string(rawValue(s.source))));
+               }},
+              // The desktops an autostart entry is limited to, as one line.
+              {"desktops",
+               [](const StartupItem& s) {
+                   auto join = [](const std::vector<std::string>& names) {
+                       std::string line;
+                       for (const auto& name : names) {
+                           line += (line.empty() ? "" : ", ") + name;
+                       }
+                       return line;
+                   };
+                   if (!s.onlyShowIn.empty()) {
+                       return QVariant(text("Only in " + join(s.onlyShowIn)));
+                   }
+                   if (!s.notShowIn.empty()) {
+                       return QVariant(text("Not in " + join(s.notShowIn)));
+                   }
+                   return QVariant(QString());
+               }},
           },
           this),
       batchModel_(

@@ -101,8 +101,15 @@ Json toJson(const StartupItem& item) {
     Json object{{"label", json::displayText(item.label)},
                 {"runAtLoad", item.runAtLoad},
                 {"kind", rawValue(item.kind)},
+                {"source", rawValue(item.source)},
                 {"isEnabled", item.isEnabled},
                 {"canToggle", item.canToggle}};
+    if (!item.onlyShowIn.empty()) {
+        json::putBytesArray(object, "onlyShowIn", item.onlyShowIn);
+    }
+    if (!item.notShowIn.empty()) {
+        json::putBytesArray(object, "notShowIn", item.notShowIn);
+    }
     json::putBytes(object, "path", item.path);
     if (item.program) {
         json::putBytes(object, "program", *item.program);

@@ -55,6 +55,9 @@ std::string templateOf(const std::string& unit) {
 struct UnitFacts {
     std::optional<std::string> description;
     std::optional<std::string> execStart;
+    // `systemctl enable` can make its links again only from an [Install] section; a unit
+    // linked by hand would stay off for good once disabled.
+    bool installable = false;
 };
 
 // The two keys Kelvane shows, read the way systemd reads a unit file: sections in brackets,
@@ -107,6 +110,9 @@ UnitFacts readUnit(const std::string& file) {
             } else if (section == "[Service]" && key == "ExecStart" && !value.empty() &&
                        !facts.execStart) {
                 facts.execStart = value;
+            } else if (section == "[Install]" && (key == "WantedBy" || key == "RequiredBy") &&
+                       !value.empty()) {
+                facts.installable = true;
             }
         }
         line.clear();
@@ -177,7 +183,7 @@ std::map<std::string, std::string> enabledUnits(const std::string& folder) {
 }
 
 StartupItem itemOf(const std::string& unit, const std::string& link, StartupKind kind,
-                   const StartupSources& sources) {
+                   const StartupSources& sources, bool* installable = nullptr) {
     StartupItem item;
     item.source = StartupSource::systemdUnit;
     item.kind = kind;
@@ -187,6 +193,9 @@ StartupItem itemOf(const std::string& unit, const std::string& link, StartupKind
     const auto facts = file ? readUnit(*file) : UnitFacts{};
     item.label = facts.description.value_or(unit);
     item.program = programOf(facts.execStart);
+    if (installable != nullptr) {
+        *installable = facts.installable;
+    }
     return item;
 }
 
@@ -200,9 +209,10 @@ std::vector<StartupItem> StartupItems::userUnits(const StartupSources& sources) 
     std::vector<StartupItem> items;
     const auto enabled = enabledUnits(sources.userUnits);
     for (const auto& [unit, link] : enabled) {
-        auto item = itemOf(unit, link, StartupKind::userAgent, sources);
+        bool installable = false;
+        auto item = itemOf(unit, link, StartupKind::userAgent, sources, &installable);
         item.isEnabled = true;
-        item.canToggle = true;
+        item.canToggle = installable;
         items.push_back(std::move(item));
     }
     // The units Kelvane switched off: no link names them any more.
@@ -270,6 +280,13 @@ StartupItem StartupItems::setUserUnit(const StartupItem& item, bool enabled,
         }
         throw FileSystemError("systemd could not switch " + item.label +
                                   (enabled ? " on" : " off") +
+                                  (reason.empty() ? std::string() : ": " + reason) + ".",
+                              std::make_error_code(std::errc::operation_not_permitted));
+    }
+    // `systemctl` may succeed without doing it (a unit with nothing to enable); the links say.
+    if (enabledUnits(sources.userUnits).contains(*unit) != enabled) {
+        const auto reason = result.output.substr(0, result.output.find('\n'));
+        throw FileSystemError("systemd did not switch " + item.label + (enabled ? " on" : " off") +
                                   (reason.empty() ? std::string() : ": " + reason) + ".",
                               std::make_error_code(std::errc::operation_not_permitted));
     }

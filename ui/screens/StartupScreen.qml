@@ -14,6 +14,13 @@ ColumnLayout {
     readonly property int enabledCount: App.userStartupEnabled
     readonly property int systemCount: App.systemStartupCount
 
+    function sourceTitle(source) {
+        return source === "autostart" ? "Autostart entry" : source === "systemdUnit" ? "User service" : "Launch agent"
+    }
+    function detail(source, program, desktops) {
+        return [sourceTitle(source), program ? Ui.shortPath(program) : "", desktops].filter(part => part !== "").join(" · ")
+    }
+
     PageHeader {
         eyebrow: "Startup"
         title: "Less at login"
@@ -51,6 +58,8 @@ ColumnLayout {
                     required property string kind
                     required property bool isEnabled
                     required property bool canToggle
+                    required property string source
+                    required property string desktops
                     visible: kind === "userAgent"
                     spacing: 0
                     Layout.fillWidth: true
@@ -64,7 +73,7 @@ ColumnLayout {
                             spacing: 1
                             Layout.fillWidth: true
                             Text { text: label; color: AppPalette.label; font.pixelSize: 13; font.weight: Font.Medium; elide: Text.ElideRight; Layout.fillWidth: true }
-                            Text { visible: !!program; text: program ? Ui.shortPath(program) : ""; color: AppPalette.tertiary; font.pixelSize: 11; elide: Text.ElideMiddle; Layout.fillWidth: true }
+                            Text { text: screen.detail(source, program, desktops); color: AppPalette.tertiary; font.pixelSize: 11; elide: Text.ElideMiddle; Layout.fillWidth: true }
                         }
                         Pill { visible: runAtLoad; text: "Opens at login"; tint: AppPalette.idle; Layout.leftMargin: 8 }
                         ToolButton {
@@ -93,7 +102,7 @@ ColumnLayout {
     CardSurface {
         visible: screen.userCount === 0
         padding: 16
-        EmptyState { width: parent.width; icon: "Power"; title: "No login items"; message: "Nothing in your user Launch Agents starts at sign in." }
+        EmptyState { width: parent.width; icon: "Power"; title: "No login items"; message: "No autostart entry, user service or launch agent of yours starts at sign in." }
     }
 
     CardSurface {
@@ -115,9 +124,14 @@ ColumnLayout {
                 model: App.startupItems
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
                 delegate: RowLayout {
+                    required property string path
                     required property string label
                     required property var program
                     required property string kind
+                    required property string source
+                    required property string desktops
+                    required property bool isEnabled
+                    required property bool canToggle
                     visible: kind === "systemAgent"
                     height: visible ? implicitHeight + 12 : 0
                     width: ListView.view.width
@@ -127,12 +141,30 @@ ColumnLayout {
                         spacing: 0
                         Layout.fillWidth: true
                         Text { text: label; color: AppPalette.label; font.pixelSize: 13; elide: Text.ElideRight; Layout.fillWidth: true }
-                        Text { visible: !!program; text: program ? Ui.shortPath(program) : ""; color: AppPalette.tertiary; font.pixelSize: 11; elide: Text.ElideMiddle; Layout.fillWidth: true }
+                        Text { text: screen.detail(source, program, desktops); color: AppPalette.tertiary; font.pixelSize: 11; elide: Text.ElideMiddle; Layout.fillWidth: true }
+                    }
+                    ToolButton {
+                        implicitWidth: 22; implicitHeight: 22
+                        background: Item {}
+                        contentItem: SymbolImage { symbol: "arrow.up.forward.app"; size: 12 }
+                        ToolTip.visible: hovered
+                        ToolTip.text: "Show the entry in Files"
+                        onClicked: Ui.reveal(path)
+                    }
+                    // A machine-wide autostart entry can be switched for this user alone.
+                    Switch {
+                        visible: source === "autostart"
+                        checked: isEnabled
+                        enabled: canToggle
+                        opacity: canToggle ? 1 : 0.45
+                        scale: 0.75
+                        Accessible.name: label
+                        onToggled: App.toggleStartupItem(path)
                     }
                 }
             }
             Text {
-                text: "These belong to the system or another installer. Change them with the app or the installer that added them."
+                text: "These belong to the system or another installer. Change them with the app or the installer that added them. Switching a machine-wide autostart entry off hides it for you only; its file stays as the installer wrote it."
                 color: AppPalette.tertiary; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true; Layout.topMargin: 8
             }
         }
@@ -145,7 +177,7 @@ ColumnLayout {
         Layout.rightMargin: 4
         SymbolImage { symbol: "info.circle"; size: 13; Layout.alignment: Qt.AlignTop }
         Text {
-            text: "A change takes effect the next time you sign in. Kelvane moves the agent file to its own folder and keeps it there, so turning the item back on restores the original file."
+            text: "A change takes effect the next time you sign in. Kelvane moves the agent file to its own folder and keeps it there, so turning the item back on restores the original file. User services are switched with systemd."
             color: AppPalette.tertiary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true
         }
     }
