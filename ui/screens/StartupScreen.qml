@@ -153,10 +153,10 @@ ColumnLayout {
                     }
                     // A machine-wide autostart entry can be switched for this user alone.
                     Switch {
-                        visible: source === "autostart"
+                        // Kept in the row (only faded out) so every row's buttons line up.
                         checked: isEnabled
-                        enabled: canToggle
-                        opacity: canToggle ? 1 : 0.45
+                        enabled: source === "autostart" && canToggle
+                        opacity: source !== "autostart" ? 0 : canToggle ? 1 : 0.45
                         scale: 0.75
                         Accessible.name: label
                         onToggled: App.toggleStartupItem(path)
