@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/DesktopEntry.h"
 #include "platform/DirectoryWalker.h"
 #include "platform/FileIO.h"
 #include "platform/FileSystemError.h"
@@ -25,73 +26,25 @@ namespace {
 
 constexpr const char* entryGroup = "Desktop Entry";
 constexpr const char* overrideKey = "X-Kelvane-Override";
-// An autostart entry is a few hundred bytes; anything far larger is not one.
-constexpr std::size_t maxEntrySize = 256u << 10;
 
 struct KeyFileDeleter {
     void operator()(GKeyFile* file) const { g_key_file_free(file); }
 };
 using KeyFile = std::unique_ptr<GKeyFile, KeyFileDeleter>;
 
-struct Entry {
-    std::string path;
-    KeyFile file;
+using platform::DesktopEntry;
 
-    bool flag(const char* key, bool fallback) const {
-        GError* error = nullptr;
-        const gboolean value = g_key_file_get_boolean(file.get(), entryGroup, key, &error);
-        if (error != nullptr) {
-            g_error_free(error);
-            return fallback;
-        }
-        return value != FALSE;
-    }
-    std::optional<std::string> text(const char* key, bool localized = false) const {
-        gchar* value =
-            localized ? g_key_file_get_locale_string(file.get(), entryGroup, key, nullptr, nullptr)
-                      : g_key_file_get_string(file.get(), entryGroup, key, nullptr);
-        if (value == nullptr) {
-            return std::nullopt;
-        }
-        std::string result(value);
-        g_free(value);
-        return result;
-    }
-    std::vector<std::string> list(const char* key) const {
-        std::vector<std::string> result;
-        gsize length = 0;
-        gchar** values = g_key_file_get_string_list(file.get(), entryGroup, key, &length, nullptr);
-        for (gsize i = 0; values != nullptr && i < length; ++i) {
-            if (values[i][0] != '\0') {
-                result.emplace_back(values[i]);
-            }
-        }
-        g_strfreev(values);
-        return result;
-    }
-    bool isKelvanesOverride() const { return flag(overrideKey, false); }
-    // Hidden means deleted for the specification; GNOME's own switch says the same.
-    bool switchedOn() const {
-        return !flag("Hidden", false) && flag("X-GNOME-Autostart-enabled", true);
-    }
-};
+bool isKelvanesOverride(const DesktopEntry& entry) {
+    return entry.flag(overrideKey, false);
+}
 
-// The entry in `folder` named `name`, or nothing when it is absent, no regular file, too large
-// or no desktop entry.
-std::optional<Entry> readEntry(const std::string& folder, const std::string& name) {
-    Entry entry{path::appending(folder, name), KeyFile(g_key_file_new())};
-    std::string contents;
-    try {
-        contents = platform::readFile(entry.path, maxEntrySize);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    if (!g_key_file_load_from_data(entry.file.get(), contents.data(), contents.size(),
-                                   G_KEY_FILE_NONE, nullptr) ||
-        !g_key_file_has_group(entry.file.get(), entryGroup)) {
-        return std::nullopt;
-    }
-    return entry;
+// Hidden means deleted for the specification; GNOME's own switch says the same.
+bool switchedOn(const DesktopEntry& entry) {
+    return !entry.flag("Hidden", false) && entry.flag("X-GNOME-Autostart-enabled", true);
+}
+
+std::optional<DesktopEntry> readEntry(const std::string& folder, const std::string& name) {
+    return DesktopEntry::read(path::appending(folder, name));
 }
 
 std::set<std::string> entryNames(const std::string& folder) {
@@ -105,50 +58,22 @@ std::set<std::string> entryNames(const std::string& folder) {
     return names;
 }
 
-// The program an Exec line starts: its first word with the Desktop Entry quoting undone,
-// looking past `env` and its VAR=value settings.
-std::optional<std::string> programOf(const std::optional<std::string>& exec) {
-    if (!exec) {
-        return std::nullopt;
-    }
-    gchar** argv = nullptr;
-    if (!g_shell_parse_argv(exec->c_str(), nullptr, &argv, nullptr)) {
-        return std::nullopt;
-    }
-    std::optional<std::string> program;
-    bool afterEnv = false;
-    for (gchar** word = argv; *word != nullptr; ++word) {
-        const std::string_view text(*word);
-        if (!afterEnv && (text == "env" || text == "/usr/bin/env")) {
-            afterEnv = true;
-            continue;
-        }
-        if (afterEnv && (text.find('=') != std::string_view::npos || text.starts_with('-'))) {
-            continue;
-        }
-        program = std::string(text);
-        break;
-    }
-    g_strfreev(argv);
-    return program;
-}
-
-StartupItem itemOf(const Entry& entry, const std::string& name, StartupKind kind) {
+StartupItem itemOf(const DesktopEntry& entry, const std::string& name, StartupKind kind) {
     StartupItem item;
-    item.path = entry.path;
+    item.path = entry.path();
     item.label = entry.text("Name", true).value_or(name.substr(0, name.size() - 8));
-    item.program = programOf(entry.text("Exec"));
+    item.program = entry.program();
     item.runAtLoad = true;
     item.kind = kind;
     item.source = StartupSource::autostart;
     item.onlyShowIn = entry.list("OnlyShowIn");
     item.notShowIn = entry.list("NotShowIn");
-    item.isEnabled = entry.switchedOn();
+    item.isEnabled = switchedOn(entry);
     return item;
 }
 
 // The machine-wide entry of that name that counts: the first folder holding one wins.
-std::optional<Entry> machineEntry(const StartupSources& sources, const std::string& name) {
+std::optional<DesktopEntry> machineEntry(const StartupSources& sources, const std::string& name) {
     for (const auto& folder : sources.systemAutostart) {
         if (auto entry = readEntry(folder, name)) {
             return entry;
@@ -188,14 +113,14 @@ void removeOverride(const StartupSources& sources, const std::string& name) {
     if (!entry) {
         return;
     }
-    if (!entry->isKelvanesOverride()) {
+    if (!isKelvanesOverride(*entry)) {
         throw FileSystemError(
             "Your own autostart entry “" + name + "” is in the way; Kelvane leaves it as it is.",
             std::make_error_code(std::errc::file_exists));
     }
     const auto folder = openFolder(sources.userAutostart, false);
     if (::unlinkat(folder.fd(), name.c_str(), 0) != 0 && errno != ENOENT) {
-        throw FileSystemError::writing(entry->path, {errno, std::generic_category()});
+        throw FileSystemError::writing(entry->path(), {errno, std::generic_category()});
     }
 }
 
@@ -227,7 +152,7 @@ std::vector<StartupItem> StartupItems::autostartEntries(const StartupSources& so
 
     for (const auto& name : userNames) {
         auto entry = readEntry(sources.userAutostart, name);
-        if (!entry || entry->isKelvanesOverride()) {
+        if (!entry || isKelvanesOverride(*entry)) {
             continue;  // an override stands for the machine-wide or parked entry, listed below
         }
         auto item = itemOf(*entry, name, StartupKind::userAgent);
@@ -248,10 +173,10 @@ std::vector<StartupItem> StartupItems::autostartEntries(const StartupSources& so
         if (parkedNames.contains(name)) {
             continue;  // the user's own entry, parked, shadowed this one
         }
-        std::optional<Entry> own;
+        std::optional<DesktopEntry> own;
         if (userNames.contains(name)) {
             own = readEntry(sources.userAutostart, name);
-            if (own && !own->isKelvanesOverride()) {
+            if (own && !isKelvanesOverride(*own)) {
                 continue;  // the user's entry of that name is the one that counts
             }
         }

@@ -23,6 +23,14 @@ using platform::PlistValue;
 
 namespace {
 
+InstalledApp makeApp(std::string path, std::string bundleID, std::string name) {
+    InstalledApp app;
+    app.path = std::move(path);
+    app.bundleID = std::move(bundleID);
+    app.name = std::move(name);
+    return app;
+}
+
 class InventoryTest : public fixture::HomeTest {
   protected:
     std::string bundle(const std::string& relative, PlistDictionary info, bool binary = false) {
@@ -114,7 +122,7 @@ TEST(TempNames, MatchTheIdentifierOrTheNameThenASeparator) {
 
 TEST_F(InventoryTest, LeftoversFromEveryPlaceLargestFirst) {
     const std::string b = "org.example.notes";
-    InstalledApp app{tree.path("Apps/Notes.app"), b, " Notes ", "1", std::nullopt, 0, {}, {}};
+    auto app = makeApp(tree.path("Apps/Notes.app"), b, " Notes ");
     const std::vector<std::pair<std::string, std::size_t>> files{
         {"Library/Application Support/" + b + "/db", 1000},
         {"Library/Caches/" + b + "/c", 2000},
@@ -170,7 +178,7 @@ TEST_F(InventoryTest, LeftoversFromEveryPlaceLargestFirst) {
 
 TEST_F(InventoryTest, ShortNamesGetNoNamePlaces) {
     tree.file("Library/Caches/Ab/x", 1000);
-    InstalledApp app{tree.path("Apps/Ab.app"), "org.example.ab", "Ab", "", std::nullopt, 0, {}, {}};
+    auto app = makeApp(tree.path("Apps/Ab.app"), "org.example.ab", "Ab");
     EXPECT_TRUE(inventory().leftovers(app).empty());
 }
 
@@ -182,8 +190,7 @@ TEST_F(InventoryTest, IdentifiersAndNamesThatAreNoPlainNameNeverBecomePaths) {
     }
     EXPECT_TRUE(inventory().applications().empty());
     // A record made elsewhere with such texts finds nothing outside the places it may look.
-    InstalledApp app{
-        tree.path("Apps/Evil.app"), "../../src", "../../src", "", std::nullopt, 0, {}, {}};
+    auto app = makeApp(tree.path("Apps/Evil.app"), "../../src", "../../src");
     EXPECT_TRUE(inventory().leftovers(app).empty());
     app.bundleID = "org.example.evil";
     tree.file("Library/Caches/org.example.evil/x", 1000);
@@ -197,8 +204,7 @@ TEST_F(InventoryTest, TrashesIntoTheUsersTrashWithItsRecord) {
     const auto data = tree.folder("data");
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     const auto path = bundle("Apps/Gone.app", info("org.example.gone", "Gone"));
-    AppInventory::trashApplication(
-        InstalledApp{path, "org.example.gone", "Gone", "", {}, 0, {}, {}});
+    AppInventory::trashApplication(makeApp(path, "org.example.gone", "Gone"));
     EXPECT_FALSE(FileTools::exists(path));
     EXPECT_TRUE(FileTools::isDirectory(data + "/Trash/files/Gone.app"));
     const auto record = data + "/Trash/info/Gone.app.trashinfo";
@@ -209,8 +215,7 @@ TEST_F(InventoryTest, TrashesIntoTheUsersTrashWithItsRecord) {
     EXPECT_EQ(first, "[Trash Info]");
 
     try {
-        AppInventory::trashApplication(
-            InstalledApp{tree.path("Apps/Missing.app"), "x", "x", "", {}, 0, {}, {}});
+        AppInventory::trashApplication(makeApp(tree.path("Apps/Missing.app"), "x", "x"));
         FAIL() << "expected a FileSystemError";
     } catch (const FileSystemError& error) {
         EXPECT_NE(std::string(error.what()).find("No such file"), std::string::npos)
