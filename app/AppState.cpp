@@ -145,6 +145,10 @@ AppState::AppState(ControllerOptions options, QObject* parent)
           {
               {"path", [](const InstalledApp& a) { return QVariant(text(a.path)); }},
               {"bundleID", [](const InstalledApp& a) { return QVariant(text(a.bundleID)); }},
+              {"source",
+               [](const InstalledApp& a) {
+                   return QVariant(text(std::string(rawValue(a.source))));
+               }},
               {"name", [](const InstalledApp& a) { return QVariant(text(a.name)); }},
               {"version", [](const InstalledApp& a) { return QVariant(text(a.version)); }},
               {"size", [](const InstalledApp& a) { return QVariant::fromValue<qint64>(a.size); }},
@@ -695,6 +699,8 @@ QVariantList AppState::installedAppList() const {
             {"size", QVariant::fromValue<qint64>(app.size)},
             {"modified", dateVariant(app.modified)},
             {"lastOpened", app::dateTime(app.lastOpened)},
+            {"source", text(std::string(rawValue(app.source)))},
+            {"icon", app.icon ? text(*app.icon) : QString()},
         });
     }
     return list;

@@ -65,6 +65,8 @@ struct ControllerOptions {
     std::optional<std::vector<CleanRule>> rules;
     // Where applications are looked for; the inventory's own places when absent.
     std::optional<std::vector<std::string>> applicationRoots;
+    // Runs the desktop's own tools (flatpak, snap, systemctl); tests stand in for them.
+    platform::CommandRunner runCommand = platform::runCommand;
     // Folders every scan and clean of this controller also skips, never saved (a command
     // line's --ignore).
     std::vector<std::string> extraIgnoreList;

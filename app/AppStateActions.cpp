@@ -72,7 +72,7 @@ void AppState::toggleStartup(const StartupItem& chosen) {
     }
     const bool enable = !item.isEnabled;
     try {
-        StartupItems::setStartupItem(item, enable);
+        StartupItems::setStartupItem(item, enable, StartupSources::current(), options_.runCommand);
     } catch (const std::exception& error) {
         setToast(std::string(error.what()));
         return;
@@ -148,9 +148,10 @@ void AppState::finishUninstall(const InstalledApp& app, const std::vector<ScanIt
     const auto store = quarantineStore();
     inBackground(
         indexWriter_,
-        [store, app, leftovers, stop = lifetime_.get_token()]() -> Outcome {
+        [store, app, leftovers, inventory = inventory(), run = options_.runCommand,
+         stop = lifetime_.get_token()]() -> Outcome {
             try {
-                AppInventory::trashApplication(app);
+                inventory.uninstall(app, run);
                 if (leftovers.empty()) {
                     return std::optional<QuarantineBatch>{};
                 }

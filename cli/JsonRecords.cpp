@@ -121,6 +121,7 @@ Json toJson(const InstalledApp& app) {
     Json object{{"bundleID", json::displayText(app.bundleID)},
                 {"name", json::displayText(app.name)},
                 {"version", json::displayText(app.version)},
+                {"source", rawValue(app.source)},
                 {"size", app.size},
                 {"modified", json::formatDate(app.modified)}};
     json::putBytes(object, "path", app.path);

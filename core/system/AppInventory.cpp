@@ -78,6 +78,10 @@ AppInventory::AppInventory(std::optional<std::vector<std::string>> givenRoots, s
                            std::optional<std::string> temporary)
     : home(std::move(homePath)) {
     tempDirectory = path::standardize(temporary.value_or(platform::temporaryDirectory()));
+    // Roots given by the caller (a test, a command line's choice) stand for every place.
+    if (!givenRoots) {
+        places = AppPlaces::current(home);
+    }
     roots = givenRoots.value_or(
         std::vector<std::string>{"/Applications", path::appending(home, "Applications")});
 }
@@ -166,6 +170,9 @@ std::vector<InstalledApp> AppInventory::applications(std::stop_token stop) const
     std::vector<InstalledApp> apps;
     for (auto& [path, app] : found) {
         apps.push_back(std::move(app));
+    }
+    for (auto&& kind : {desktopApplications(), appImages(), snaps(), flatpaks(stop)}) {
+        apps.insert(apps.end(), kind.begin(), kind.end());
     }
     // The file browser's order: case-insensitive, numbers by value.
     UErrorCode status = U_ZERO_ERROR;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/ScanRecords.h"
+#include "platform/Command.h"
 #include "platform/Date.h"
 #include "support/RawEnum.h"
 
@@ -63,6 +64,7 @@ struct AppPlaces {
     std::vector<std::string> appImageFolders;  // ~/Applications, ~/.local/bin, ~/AppImages,
                                                // the Downloads folder
     std::string snapRoot;                      // /snap
+    std::string snapFiles;                     // /var/lib/snapd/snaps
 
     static AppPlaces current(const std::string& home);
 };
@@ -86,6 +88,11 @@ struct AppInventory {
     // Moves the bundle to the user's Trash (the freedesktop.org trash through GIO). Throws
     // FileSystemError with GIO's message.
     static void trashApplication(const InstalledApp& app);
+    // Removes the app the way its kind is removed: a bundle, a home-folder program or an
+    // AppImage goes to the Trash with its own desktop entries; a Flatpak is uninstalled with
+    // `flatpak`, a Snap with `snap remove`, both run by `run`. Throws FileSystemError with a
+    // sentence saying what went wrong.
+    void uninstall(const InstalledApp& app, const platform::CommandRunner& run) const;
 
     // The Linux kinds, each in the order its place lists them.
     std::vector<InstalledApp> desktopApplications() const;

@@ -212,7 +212,9 @@ ColumnLayout {
                 Layout.fillWidth: true
                 SymbolImage { symbol: "info.circle"; size: 13; Layout.alignment: Qt.AlignTop }
                 Text {
-                    text: "The app moves to the Trash, so it can be put back. Leftover files move to Kelvane quarantine and can be restored for " + App.settings.retentionDays + " days. Nothing is erased immediately."
+                    text: (screen.selected && screen.selected.source === "flatpak" ? "The app is removed with Flatpak."
+                           : screen.selected && screen.selected.source === "snap" ? "The app is removed with Snap."
+                           : "The app moves to the Trash, so it can be put back.") + " Leftover files move to Kelvane quarantine and can be restored for " + App.settings.retentionDays + " days. Nothing is erased immediately."
                     color: AppPalette.tertiary; font.pixelSize: 13; wrapMode: Text.WordWrap; Layout.fillWidth: true
                 }
             }
