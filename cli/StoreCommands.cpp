@@ -71,7 +71,17 @@ InstalledApp findApp(Session& session, const std::string& text) {
             return app;
         }
     }
-    throw OperationError("There is no installed application " + text + ".");
+    // By the name the list shows, when only one application has it.
+    std::vector<InstalledApp> named;
+    std::copy_if(state.installedApps().begin(), state.installedApps().end(),
+                 std::back_inserter(named),
+                 [&](const InstalledApp& app) { return app.name == text; });
+    if (named.size() == 1) {
+        return named.front();
+    }
+    throw OperationError(named.empty() ? "There is no installed application " + text + "."
+                                       : "More than one application is called " + text +
+                                             "; name it by its path or ID.");
 }
 
 std::vector<ScanItem> leftoversOf(Session& session, const InstalledApp& app) {
