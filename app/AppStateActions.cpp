@@ -107,7 +107,10 @@ void AppState::loadApplications(bool force) {
 
 void AppState::leftovers(const InstalledApp& app, std::function<void(std::vector<ScanItem>)> done) {
     inBackground(
-        workers_, [inventory = inventory(), app] { return inventory.leftovers(app); },
+        workers_,
+        [inventory = inventory(), app, others = installedApps()] {
+            return inventory.leftovers(app, others);
+        },
         [done = std::move(done)](AppState&, std::vector<ScanItem> items) {
             done(std::move(items));
         });

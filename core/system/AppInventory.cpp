@@ -208,7 +208,8 @@ bool AppInventory::tempNameMatches(const std::string& name, const std::string& b
     return false;
 }
 
-std::vector<ScanItem> AppInventory::leftovers(const InstalledApp& app) const {
+std::vector<ScanItem> AppInventory::leftovers(const InstalledApp& app,
+                                              const std::vector<InstalledApp>& others) const {
     const auto& b = app.bundleID;
     if (!path::isSingleComponent(b)) {
         return {};  // never a path part that could lead elsewhere
@@ -270,6 +271,49 @@ std::vector<ScanItem> AppInventory::leftovers(const InstalledApp& app) const {
                 offer(file);
             }
         }
+    }
+
+    // The places of a Linux desktop. A name matches case-insensitively, so "Tool" finds
+    // ~/.config/tool; an ID matches exactly.
+    auto claimedByOther = [&](const std::string& entryName) {
+        const auto lowered = path::lowercasedASCII(entryName);
+        return std::any_of(others.begin(), others.end(), [&](const InstalledApp& other) {
+            return other.path != app.path &&
+                   (other.bundleID == entryName ||
+                    (other.name.size() >= 3 && path::lowercasedASCII(other.name) == lowered));
+        });
+    };
+    const auto lowerName = path::lowercasedASCII(n);
+    for (const auto& base : {platform::configHome(), platform::dataHome(), platform::cacheHome(),
+                             platform::stateHome()}) {
+        for (const auto& entryName : visibleEntries(base)) {
+            const bool byID = entryName == b;
+            const bool byName = n.size() >= 3 && path::lowercasedASCII(entryName) == lowerName;
+            if ((byID || byName) && !claimedByOther(entryName)) {
+                offer(path::appending(base, entryName));
+            }
+        }
+    }
+    if (app.source == AppSource::flatpak) {
+        offer(path::appending(home, ".var/app/" + b));
+    }
+    if (app.source == AppSource::snap) {
+        offer(path::appending(home, "snap/" + b));
+    }
+    const auto autostart = path::appending(platform::configHome(), "autostart");
+    offer(path::appending(autostart, b + ".desktop"));
+    // Icons the app put into the user's theme folders under its icon name.
+    if (app.icon && path::isSingleComponent(*app.icon) && app.icon->size() >= 3) {
+        platform::WalkOptions options;
+        options.readValues = false;
+        platform::walkDirectory(
+            path::appending(platform::dataHome(), "icons"), options,
+            [&](const platform::WalkEntry& entry) {
+                if (entry.values.isRegularFile() && withoutExtension(entry.name) == *app.icon) {
+                    offer(std::string(entry.path));
+                }
+                return platform::WalkAction::proceed;
+            });
     }
 
     std::vector<ScanItem> items;

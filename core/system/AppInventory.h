@@ -84,7 +84,12 @@ struct AppInventory {
     // them. Stops early on a stop request.
     std::vector<InstalledApp> applications(std::stop_token stop = {}) const;
     // The app's support files in the Library folder and the temporary folder, largest first.
-    std::vector<ScanItem> leftovers(const InstalledApp& app) const;
+    // On Linux also the XDG folders named by its ID (exactly) or its name (case-insensitively,
+    // three characters or more), ~/.var/app/<ID>, ~/snap/<name>, its own autostart entry and
+    // its icons in the user's icon folder. Nothing another of `others` also claims by its ID
+    // or name is offered.
+    std::vector<ScanItem> leftovers(const InstalledApp& app,
+                                    const std::vector<InstalledApp>& others = {}) const;
     // Moves the bundle to the user's Trash (the freedesktop.org trash through GIO). Throws
     // FileSystemError with GIO's message.
     static void trashApplication(const InstalledApp& app);

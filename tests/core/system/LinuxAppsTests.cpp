@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "HomeTest.h"
 #include "files/FileTools.h"
@@ -198,4 +199,39 @@ TEST_F(LinuxAppsTest, EachKindIsRemovedTheWayItWasInstalled) {
     EXPECT_FALSE(FileTools::exists(integration));
     EXPECT_TRUE(FileTools::exists(other));
     EXPECT_TRUE(FileTools::exists(tree.path(".local/share/Trash/files/Tool-1.0-x86_64.AppImage")));
+}
+
+TEST_F(LinuxAppsTest, LeftoversInTheXdgFoldersByIdAndName) {
+    InstalledApp gimp;
+    gimp.source = AppSource::flatpak;
+    gimp.path = tree.path("machine/var/lib/flatpak/app/org.gimp.GIMP");
+    gimp.bundleID = "org.gimp.GIMP";
+    gimp.name = "GIMP";
+    gimp.icon = "org.gimp.GIMP";
+    tree.file(".var/app/org.gimp.GIMP/config/gimprc", 1000);
+    tree.file(".config/GIMP/2.10/sessionrc", 1000);
+    tree.file(".cache/gimp/thumb.png", 1000);
+    tree.file(".local/share/org.gimp.GIMP/data.bin", 1000);
+    tree.file(".local/share/icons/hicolor/256x256/apps/org.gimp.GIMP.png", 1000);
+    tree.file(".config/autostart/org.gimp.GIMP.desktop", 100);
+    tree.file("elsewhere/real.bin", 1000);
+    tree.link(".local/state/gimp", tree.path("elsewhere"));  // a link: never offered
+    tree.file(".config/gimp-unrelated/x", 1000);             // neither its ID nor its name
+    tree.file(".local/share/GIMP/x", 1000);                  // claimed by another app below
+
+    InstalledApp other;
+    other.path = "/elsewhere/GIMP Launcher";
+    other.bundleID = "GIMP";
+    other.name = "GIMP Launcher";
+    const auto items = inventory().leftovers(gimp, {gimp, other});
+    std::set<std::string> found;
+    for (const auto& item : items) {
+        found.insert(item.path.substr(tree.root().size() + 1));
+    }
+    // ".config/GIMP" matches its name, but the other app's ID claims it too.
+    EXPECT_EQ(found, (std::set<std::string>{
+                         ".var/app/org.gimp.GIMP", ".cache/gimp", ".local/share/org.gimp.GIMP",
+                         ".local/share/icons/hicolor/256x256/apps/org.gimp.GIMP.png",
+                         ".config/autostart/org.gimp.GIMP.desktop"}));
+    EXPECT_TRUE(FileTools::exists(tree.path("elsewhere/real.bin")));
 }
