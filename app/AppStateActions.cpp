@@ -121,7 +121,11 @@ void AppState::uninstall(const InstalledApp& app, const std::vector<ScanItem>& l
         return;
     }
     setFlag(&AppState::isUninstalling_, true, &AppState::isUninstallingChanged);
-    auto running = platform::processesInside(app.path);
+    // Each kind runs in its own way: an AppImage from a mount of its own, a Flatpak in a
+    // sandbox whose executables are not under the app's folder.
+    auto running = app.source == AppSource::appImage  ? platform::processesOfAppImage(app.path)
+                   : app.source == AppSource::flatpak ? platform::processesOfFlatpak(app.bundleID)
+                                                      : platform::processesInside(app.path);
     for (const auto pid : running) {
         platform::requestQuit(pid);
     }

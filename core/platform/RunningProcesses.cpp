@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/DirectoryWalker.h"
+#include "platform/FileIO.h"
 #include "platform/FileSystem.h"
 
 namespace kelvane::platform {
@@ -19,27 +21,89 @@ bool inside(const std::string& path, const std::string& folder) {
            path[folder.size()] == '/';
 }
 
-}  // namespace
-
-std::vector<pid_t> processesInside(const std::string& bundlePath) {
+// The live processes of this user for which `matches(pid)` holds.
+template <class Matches>
+std::vector<pid_t> processesWhere(Matches matches) {
     std::vector<pid_t> found;
-    const auto bundle = resolveSymbolicLinks(bundlePath);
     for (const auto& name : listDirectory("/proc").value_or(std::vector<std::string>{})) {
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+        if (name.empty() || name.size() > 9 ||
+            name.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
-        char target[4096];
-        const auto link = "/proc/" + name + "/exe";
-        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-        if (n <= 0) {
-            continue;  // another user's process, or a kernel thread
-        }
-        const std::string executable(target, static_cast<std::size_t>(n));
-        if (inside(executable, bundle) && !hasTerminated(std::stoi(name))) {
-            found.push_back(static_cast<pid_t>(std::stoi(name)));
+        const auto pid = static_cast<pid_t>(std::stoi(name));
+        if (matches(name) && !hasTerminated(pid)) {
+            found.push_back(pid);
         }
     }
     return found;
+}
+
+// A small file of /proc, or nothing when it is not ours to read.
+std::optional<std::string> procFile(const std::string& path) {
+    try {
+        return readFile(path, 1u << 20);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::vector<pid_t> processesOfAppImage(const std::string& file) {
+    const auto wanted = "APPIMAGE=" + file;
+    return processesWhere([&](const std::string& pid) {
+        const auto environment = procFile("/proc/" + pid + "/environ");
+        if (!environment) {
+            return false;
+        }
+        std::string_view rest(*environment);
+        while (!rest.empty()) {
+            const auto end = rest.find('\0');
+            if (rest.substr(0, end) == wanted) {
+                return true;
+            }
+            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        }
+        return false;
+    });
+}
+
+std::vector<pid_t> processesOfFlatpak(const std::string& applicationID) {
+    const auto wanted = "name=" + applicationID;
+    return processesWhere([&](const std::string& pid) {
+        const auto info = procFile("/proc/" + pid + "/root/.flatpak-info");
+        if (!info) {
+            return false;
+        }
+        // The [Application] group comes first; its name line is the ID.
+        std::string_view rest(*info);
+        bool inApplication = false;
+        while (!rest.empty()) {
+            const auto end = rest.find('\n');
+            const auto line = rest.substr(0, end);
+            if (line.starts_with('[')) {
+                inApplication = line == "[Application]";
+            } else if (inApplication && line == wanted) {
+                return true;
+            }
+            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        }
+        return false;
+    });
+}
+
+std::vector<pid_t> processesInside(const std::string& bundlePath) {
+    const auto bundle = resolveSymbolicLinks(bundlePath);
+    return processesWhere([&](const std::string& pid) {
+        char target[4096];
+        const auto link = "/proc/" + pid + "/exe";
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0) {
+            return false;  // another user's process, or a kernel thread
+        }
+        const std::string executable(target, static_cast<std::size_t>(n));
+        return executable == bundle || inside(executable, bundle);
+    });
 }
 
 bool requestQuit(pid_t pid) {

@@ -252,3 +252,28 @@ TEST_F(InventoryTest, FindsARunningProgramOfABundleAndAsksItToQuit) {
     EXPECT_TRUE(platform::hasTerminated(child));
     EXPECT_TRUE(platform::processesInside(path).empty());
 }
+
+TEST_F(InventoryTest, FindsARunningAppImageByTheFileItRunsFrom) {
+    // An AppImage runs from a mount of its own; only its environment names the file.
+    const auto image = tree.file("Applications/Tool.AppImage", 10);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string variable = "APPIMAGE=" + image;
+        char* const environment[] = {const_cast<char*>(variable.c_str()), nullptr};
+        ::execle("/bin/sleep", "sleep", "30", nullptr, environment);
+        ::_exit(127);
+    }
+    std::vector<pid_t> running;
+    for (int i = 0; i < 500 && running.empty(); ++i) {
+        running = platform::processesOfAppImage(image);
+        if (running.empty()) {
+            ::usleep(2000);
+        }
+    }
+    EXPECT_EQ(running, std::vector<pid_t>{child});
+    EXPECT_TRUE(platform::processesOfAppImage(image + ".other").empty());
+    EXPECT_TRUE(platform::processesOfFlatpak("org.example.NotRunning").empty());
+    platform::requestQuit(child);
+    ::waitpid(child, nullptr, 0);
+}
