@@ -97,12 +97,7 @@ class Setup : public QObject {
         ui_ = new kelvane::ui::UiSupport(this);
         qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "Ui", ui_);
         qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "ScanHold", &hold_);
-        engine->addImageProvider(
-            "icon", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::appIcon));
-        engine->addImageProvider(
-            "symbol", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::symbol));
-        engine->addImageProvider(
-            "file", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::file));
+        kelvane::ui::IconProvider::installAll(*engine);
         engine->addImportPath("qrc:/qt/qml");
     }
 

@@ -22,6 +22,13 @@ QImage tinted(const QImage& shape, const QColor& colour, const QSize& size) {
 
 }  // namespace
 
+void IconProvider::installAll(QQmlEngine& engine) {
+    engine.addImageProvider("icon", new IconProvider(Source::appIcon));
+    engine.addImageProvider("symbol", new IconProvider(Source::symbol));
+    engine.addImageProvider("file", new IconProvider(Source::file));
+    engine.addImageProvider("appicon", new IconProvider(Source::themeIcon));
+}
+
 IconProvider::IconProvider(Source source)
     : QQuickImageProvider(QQuickImageProvider::Image), source_(source) {}
 
@@ -67,6 +74,19 @@ QString IconProvider::themeName(const QString& symbol) {
 }
 
 QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize) {
+    if (source_ == Source::themeIcon) {
+        const QSize wanted =
+            requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(48, 48);
+        if (size != nullptr) {
+            *size = wanted;
+        }
+        auto icon = id.startsWith('/') ? QIcon(id) : QIcon::fromTheme(id);
+        if (icon.isNull() || icon.pixmap(wanted).isNull()) {
+            icon = QIcon::fromTheme("application-x-executable");
+        }
+        return icon.pixmap(wanted).toImage().scaled(wanted, Qt::KeepAspectRatio,
+                                                    Qt::SmoothTransformation);
+    }
     if (source_ == Source::file) {
         const QSize wanted =
             requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(48, 48);

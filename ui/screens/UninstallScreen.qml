@@ -135,7 +135,7 @@ ColumnLayout {
                         anchors.topMargin: 6
                         anchors.bottomMargin: 6
                         spacing: 10
-                        Image { source: "image://file/" + modelData.path; sourceSize: Qt.size(52, 52); Layout.preferredWidth: 26; Layout.preferredHeight: 26; smooth: true }
+                        Image { source: modelData.icon ? "image://appicon/" + modelData.icon : "image://file/" + modelData.path; sourceSize: Qt.size(52, 52); Layout.preferredWidth: 26; Layout.preferredHeight: 26; smooth: true }
                         ColumnLayout {
                             spacing: 1
                             Layout.fillWidth: true
@@ -167,7 +167,7 @@ ColumnLayout {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 14
-                Image { source: screen.selected ? "image://file/" + screen.selected.path : ""; sourceSize: Qt.size(88, 88); Layout.preferredWidth: 44; Layout.preferredHeight: 44; Layout.alignment: Qt.AlignTop }
+                Image { source: !screen.selected ? "" : screen.selected.icon ? "image://appicon/" + screen.selected.icon : "image://file/" + screen.selected.path; sourceSize: Qt.size(88, 88); Layout.preferredWidth: 44; Layout.preferredHeight: 44; Layout.alignment: Qt.AlignTop }
                 ColumnLayout {
                     spacing: 3
                     Layout.fillWidth: true

@@ -66,12 +66,7 @@ int runApplication(int argc, char** argv) {
     qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "Shell", &shell);
 
     QQmlApplicationEngine engine;
-    engine.addImageProvider(
-        "icon", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::appIcon));
-    engine.addImageProvider(
-        "symbol", new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::symbol));
-    engine.addImageProvider("file",
-                            new kelvane::ui::IconProvider(kelvane::ui::IconProvider::Source::file));
+    kelvane::ui::IconProvider::installAll(engine);
     engine.addImportPath("qrc:/qt/qml");
     engine.load(QUrl("qrc:/qt/qml/Kelvane/shell/Main.qml"));
     auto* window = engine.rootObjects().isEmpty()
