@@ -224,7 +224,7 @@ ColumnLayout {
     CardSurface {
         visible: !App.isLoadingApps && screen.apps.length === 0
         padding: 16
-        EmptyState { width: parent.width; icon: "Uninstall"; title: "No removable apps found"; message: "Kelvane lists apps in Applications. Apple apps and Kelvane itself are never listed." }
+        EmptyState { width: parent.width; icon: "Uninstall"; title: "No removable apps found"; message: "Kelvane lists the apps in your home folder, Flatpaks, AppImages and Snaps. System packages and Kelvane itself are never listed; remove a system package with your software manager." }
     }
 
     UninstallSheet {

@@ -12,6 +12,8 @@ Popup {
     property var leftovers: []
     property var selected: ({})
     property bool confirmed: false
+    // Flatpaks and Snaps are removed by their own tools, not moved to the Trash.
+    readonly property string removedBy: !app ? "" : app.source === "flatpak" ? "Flatpak" : app.source === "snap" ? "Snap" : ""
     signal confirmedChosen(var paths)
     signal dismissed()
 
@@ -50,7 +52,7 @@ Popup {
         Keys.onEnterPressed: sheet.confirm()
         RowLayout {
             spacing: 12
-            Image { source: sheet.app ? "image://file/" + sheet.app.path : ""; sourceSize: Qt.size(80, 80); Layout.preferredWidth: 40; Layout.preferredHeight: 40 }
+            Image { source: !sheet.app ? "" : sheet.app.icon ? "image://appicon/" + sheet.app.icon : "image://file/" + sheet.app.path; sourceSize: Qt.size(80, 80); Layout.preferredWidth: 40; Layout.preferredHeight: 40 }
             ColumnLayout {
                 spacing: 2
                 Layout.fillWidth: true
@@ -119,7 +121,7 @@ Popup {
         }
         RowLayout {
             Layout.fillWidth: true
-            Text { text: "App moves to Trash"; color: AppPalette.secondary; font.pixelSize: 13; Layout.fillWidth: true }
+            Text { text: sheet.removedBy === "" ? "App moves to Trash" : "App is removed with " + sheet.removedBy; color: AppPalette.secondary; font.pixelSize: 13; Layout.fillWidth: true }
             Text {
                 objectName: "uninstallSummary"
                 text: sheet.app ? Ui.bytes(sheet.app.size) + " app · " + Ui.bytes(sheet.chosenBytes) + " leftovers" : ""
@@ -129,7 +131,7 @@ Popup {
         Text { text: "The app and the selected leftovers stay on disk until the Trash and quarantine are emptied."; color: AppPalette.tertiary; font.pixelSize: 12; wrapMode: Text.WordWrap; Layout.fillWidth: true }
         CheckMark {
             objectName: "understoodBox"
-            text: "I understand the app will quit and move to Trash"
+            text: sheet.removedBy === "" ? "I understand the app will quit and move to Trash" : "I understand the app will quit and be removed with " + sheet.removedBy
             checked: sheet.confirmed
             onToggled: sheet.confirmed = checked
         }
