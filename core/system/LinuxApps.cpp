@@ -423,17 +423,35 @@ void AppInventory::uninstall(const InstalledApp& app, const platform::CommandRun
     if (app.desktopEntry) {
         entries.push_back(*app.desktopEntry);
     }
+    std::set<std::string> icons;
     if (app.source == AppSource::appImage) {
         for (const auto& name : desktopFiles(places.userApplications)) {
             const auto file = path::appending(places.userApplications, name);
             if (const auto entry = DesktopEntry::read(file);
                 name.starts_with("appimagekit_") && entry && entry->program() == app.path) {
                 entries.push_back(file);
+                // The integration's icons carry the same "appimagekit_" name.
+                if (const auto icon = entry->text("Icon");
+                    icon && icon->starts_with("appimagekit_") && path::isSingleComponent(*icon)) {
+                    icons.insert(*icon);
+                }
             }
         }
     }
+    const auto iconFolder = path::appending(platform::dataHome(), "icons");
+    if (!icons.empty()) {
+        platform::WalkOptions options;
+        platform::walkDirectory(iconFolder, options, [&](const platform::WalkEntry& entry) {
+            const auto stem = std::string(entry.name.substr(0, entry.name.rfind('.')));
+            if (entry.values.isRegularFile() && icons.contains(stem)) {
+                entries.emplace_back(entry.path);
+            }
+            return platform::WalkAction::proceed;
+        });
+    }
     for (const auto& file : entries) {
-        if (FileTools::exists(file) && SafetyPolicy::contains(file, places.userApplications)) {
+        if (FileTools::exists(file) && (SafetyPolicy::contains(file, places.userApplications) ||
+                                        SafetyPolicy::contains(file, iconFolder))) {
             InstalledApp entry;
             entry.path = file;
             trashApplication(entry);

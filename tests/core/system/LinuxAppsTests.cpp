@@ -153,9 +153,12 @@ TEST_F(LinuxAppsTest, EachKindIsRemovedTheWayItWasInstalled) {
           "[Application]\n");
     write("machine/snap/spotify/current/meta/snap.yaml", "name: spotify\ntype: app\n");
     const auto image = write("Applications/Tool-1.0-x86_64.AppImage", appImageBytes(2));
-    const auto integration =
-        write(".local/share/applications/appimagekit_0a1b-Tool.desktop",
-              "[Desktop Entry]\nType=Application\nName=Tool\nExec=" + image + " %U\n");
+    const auto integration = write(
+        ".local/share/applications/appimagekit_0a1b-Tool.desktop",
+        "[Desktop Entry]\nType=Application\nName=Tool\nIcon=appimagekit_0a1b_tool\nExec=" + image +
+            " %U\n");
+    const auto icon =
+        write(".local/share/icons/hicolor/256x256/apps/appimagekit_0a1b_tool.png", "i");
     const auto other = write(".local/share/applications/appimagekit_ffff-Other.desktop",
                              "[Desktop Entry]\nType=Application\nName=Other\nExec=/x/Other\n");
 
@@ -197,6 +200,7 @@ TEST_F(LinuxAppsTest, EachKindIsRemovedTheWayItWasInstalled) {
     EXPECT_TRUE(calls.empty());
     EXPECT_FALSE(FileTools::exists(image));
     EXPECT_FALSE(FileTools::exists(integration));
+    EXPECT_FALSE(FileTools::exists(icon));
     EXPECT_TRUE(FileTools::exists(other));
     EXPECT_TRUE(FileTools::exists(tree.path(".local/share/Trash/files/Tool-1.0-x86_64.AppImage")));
 }
