@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (what == "map" && (argc == 3 || (argc == 4 && std::string(argv[3]) == "--all"))) {
-        const auto node = DiskMapBuilder{argc == 4 ? std::numeric_limits<int>::max() : 60}.node(
-            argv[2]);
+        const auto node =
+            DiskMapBuilder{argc == 4 ? std::numeric_limits<int>::max() : 60}.node(argv[2]);
         if (!node) {
             return 1;
         }

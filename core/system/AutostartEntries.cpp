@@ -38,7 +38,7 @@ bool isKelvanesOverride(const DesktopEntry& entry) {
     return entry.flag(overrideKey, false);
 }
 
-// Hidden means deleted for the specification; GNOME's own switch says the same.
+// Hidden=true means the entry counts as deleted; GNOME's own switch says the same.
 bool switchedOn(const DesktopEntry& entry) {
     return !entry.flag("Hidden", false) && entry.flag("X-GNOME-Autostart-enabled", true);
 }

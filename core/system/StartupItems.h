@@ -25,8 +25,8 @@ struct EnumCases<StartupKind> {
     };
 };
 
-// Where an item comes from: a launch-agent property list, an XDG autostart entry (Desktop
-// Application Autostart Specification) or a systemd user unit enabled through a wants-link.
+// Where an item comes from: a launch-agent property list, an XDG autostart entry (a desktop
+// entry in an "autostart" folder) or a systemd user unit enabled through a wants-link.
 enum class StartupSource { launchAgent, autostart, systemdUnit };
 
 template <>

@@ -220,8 +220,9 @@ TEST_F(LinuxStartupTest, UserUnitsAreSwitchedThroughTheServiceManager) {
         std::string message;
     };
     for (const auto& c :
-         {Case{{false, -1, ""}, "systemctl could not be started, so Syncthing cannot be switched "
-                                "here."},
+         {Case{{false, -1, ""},
+               "systemctl could not be started, so Syncthing cannot be switched "
+               "here."},
           Case{{true, 1, "Failed to connect to bus: No medium found\n"},
                "systemd could not switch Syncthing off: there is no user service manager running "
                "in this session."}}) {
