@@ -140,8 +140,9 @@ std::string relative(Date value, Date now) {
         const auto amount = static_cast<double>(seconds / step.size);
         UErrorCode status = U_ZERO_ERROR;
         icu::UnicodeString text;
-        // Zero still reads as past or future the way the dates lie.
-        const double offset = amount == 0.0 && seconds < 0 ? -0.0 : amount;
+        // Zero still reads as past or future the way the dates lie, judged before the
+        // difference is cut to whole seconds: half a second ago is past, and so is now.
+        const double offset = amount == 0.0 && value <= now ? -0.0 : amount;
         formatter->formatNumeric(offset, step.unit, text, status);
         return U_SUCCESS(status) ? utf8(text) : std::string{};
     }

@@ -44,7 +44,7 @@ QString IconProvider::themeName(const QString& symbol) {
         {"chevron.right", "go-next-symbolic"},
         {"info.circle", "dialog-information-symbolic"},
         {"scope", "find-location-symbolic"},
-        {"bolt", "weather-storm-symbolic"},
+        {"bolt", "thunderbolt-symbolic"},
         {"tray.and.arrow.down", "document-save-symbolic"},
         {"arrow.uturn.backward.circle", "edit-undo-symbolic"},
         {"menubar.dock.rectangle", "user-desktop-symbolic"},

@@ -86,4 +86,8 @@ TEST(FormatRelative, FullUnitNamesPastAndFuture) {
     for (const auto& c : cases) {
         EXPECT_EQ(Format::relative(now + c.offset, now), c.text) << c.offset.count();
     }
+    // Under a second away: the sign comes from the dates, not from the whole seconds.
+    EXPECT_EQ(Format::relative(now - milliseconds(400), now), "0 seconds ago");
+    EXPECT_EQ(Format::relative(now, now), "0 seconds ago");
+    EXPECT_EQ(Format::relative(now + milliseconds(400), now), "in 0 seconds");
 }
