@@ -71,11 +71,23 @@ ApplicationWindow {
                     required property string modelData
                     required property int index
                     text: App.sectionTitle(modelData)
-                    action: Action {
-                        shortcut: "Ctrl+" + (index + 1)
-                        onTriggered: window.go(modelData)
-                    }
+                    onTriggered: window.go(modelData)
                 }
+            }
+        }
+    }
+
+    // Ctrl+1 … Ctrl+9 open the sections. They live on the window, not in the Go menu: a closed
+    // menu's items are not there to take a key.
+    Repeater {
+        model: window.sections
+        Item {
+            required property string modelData
+            required property int index
+            Shortcut {
+                sequence: "Ctrl+" + (index + 1)
+                context: Qt.ApplicationShortcut
+                onActivated: window.go(modelData)
             }
         }
     }
