@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include "platform/DirectoryWalker.h"
 #include "platform/FileIO.h"
 
 namespace kelvane::platform {
@@ -34,6 +35,16 @@ std::optional<DesktopEntry> DesktopEntry::read(const std::string& path) {
         return std::nullopt;
     }
     return entry;
+}
+
+std::set<std::string> DesktopEntry::namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (auto& name : listDirectory(folder).value_or(std::vector<std::string>{})) {
+        if (name.size() > 8 && name.ends_with(".desktop") && name.front() != '.') {
+            names.insert(std::move(name));
+        }
+    }
+    return names;
 }
 
 bool DesktopEntry::flag(const char* key, bool fallback) const {

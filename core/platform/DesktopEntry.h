@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class DesktopEntry {
     // Nothing when the file is absent, no regular file, larger than any entry is, no key file,
     // or has no [Desktop Entry] group.
     static std::optional<DesktopEntry> read(const std::string& path);
+    // The names of the entries directly in a folder ("*.desktop", not hidden), sorted.
+    static std::set<std::string> namesIn(const std::string& folder);
 
     const std::string& path() const { return path_; }
     bool flag(const char* key, bool fallback) const;

@@ -1,5 +1,6 @@
 #include "platform/RunningProcesses.h"
 
+#include <glib.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -69,26 +70,21 @@ std::vector<pid_t> processesOfAppImage(const std::string& file) {
 }
 
 std::vector<pid_t> processesOfFlatpak(const std::string& applicationID) {
-    const auto wanted = "name=" + applicationID;
     return processesWhere([&](const std::string& pid) {
         const auto info = procFile("/proc/" + pid + "/root/.flatpak-info");
         if (!info) {
             return false;
         }
-        // The [Application] group comes first; its name line is the ID.
-        std::string_view rest(*info);
-        bool inApplication = false;
-        while (!rest.empty()) {
-            const auto end = rest.find('\n');
-            const auto line = rest.substr(0, end);
-            if (line.starts_with('[')) {
-                inApplication = line == "[Application]";
-            } else if (inApplication && line == wanted) {
-                return true;
-            }
-            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        // A key file; the [Application] group's name is the ID.
+        GKeyFile* file = g_key_file_new();
+        gchar* name = nullptr;
+        if (g_key_file_load_from_data(file, info->data(), info->size(), G_KEY_FILE_NONE, nullptr)) {
+            name = g_key_file_get_string(file, "Application", "name", nullptr);
         }
-        return false;
+        const bool matches = name != nullptr && applicationID == name;
+        g_free(name);
+        g_key_file_free(file);
+        return matches;
     });
 }
 

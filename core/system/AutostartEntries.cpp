@@ -47,17 +47,6 @@ std::optional<DesktopEntry> readEntry(const std::string& folder, const std::stri
     return DesktopEntry::read(path::appending(folder, name));
 }
 
-std::set<std::string> entryNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& name : platform::listDirectory(folder).value_or(std::vector<std::string>{})) {
-        if (name.size() > 8 && name.ends_with(".desktop") && name.front() != '.' &&
-            path::isSingleComponent(name)) {
-            names.insert(name);
-        }
-    }
-    return names;
-}
-
 StartupItem itemOf(const DesktopEntry& entry, const std::string& name, StartupKind kind) {
     StartupItem item;
     item.path = entry.path();
@@ -143,11 +132,11 @@ void writeOverride(const StartupSources& sources, const std::string& name,
 
 std::vector<StartupItem> StartupItems::autostartEntries(const StartupSources& sources) {
     std::vector<StartupItem> items;
-    const auto userNames = entryNames(sources.userAutostart);
-    const auto parkedNames = entryNames(sources.parked);
+    const auto userNames = DesktopEntry::namesIn(sources.userAutostart);
+    const auto parkedNames = DesktopEntry::namesIn(sources.parked);
     std::set<std::string> machineNames;
     for (const auto& folder : sources.systemAutostart) {
-        machineNames.merge(entryNames(folder));
+        machineNames.merge(DesktopEntry::namesIn(folder));
     }
 
     for (const auto& name : userNames) {

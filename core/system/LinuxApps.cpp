@@ -159,15 +159,6 @@ std::optional<std::string> installFolderOf(const std::string& program, const std
     return std::nullopt;
 }
 
-std::vector<std::string> desktopFiles(const std::string& folder) {
-    auto names = platform::listDirectory(folder).value_or(std::vector<std::string>{});
-    std::erase_if(names, [](const std::string& name) {
-        return name.front() == '.' || !name.ends_with(".desktop") || name.size() <= 8;
-    });
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 AppPlaces AppPlaces::current(const std::string& home) {
@@ -207,7 +198,7 @@ bool AppInventory::isAppImage(const std::string& file) {
 std::vector<InstalledApp> AppInventory::desktopApplications() const {
     std::vector<InstalledApp> apps;
     std::set<std::string> folders;
-    for (const auto& name : desktopFiles(places.userApplications)) {
+    for (const auto& name : DesktopEntry::namesIn(places.userApplications)) {
         if (name.starts_with("appimagekit_")) {
             continue;  // an AppImage's integration; the AppImage itself is listed
         }
@@ -425,7 +416,7 @@ void AppInventory::uninstall(const InstalledApp& app, const platform::CommandRun
     }
     std::set<std::string> icons;
     if (app.source == AppSource::appImage) {
-        for (const auto& name : desktopFiles(places.userApplications)) {
+        for (const auto& name : DesktopEntry::namesIn(places.userApplications)) {
             const auto file = path::appending(places.userApplications, name);
             if (const auto entry = DesktopEntry::read(file);
                 name.starts_with("appimagekit_") && entry && entry->program() == app.path) {
