@@ -39,6 +39,37 @@ class ScanHold : public QObject {
     Q_INVOKABLE void release() { holding = false; }
 };
 
+// Lets a test add a file to the fixture home: `relative` is under the home folder.
+class Fixture : public QObject {
+    Q_OBJECT
+  public:
+    Q_INVOKABLE void writeFile(const QString& relative, int bytes, int daysOld) {
+        ::writeFile(std::filesystem::path(std::getenv("HOME")) / relative.toStdString(),
+                    static_cast<std::size_t>(bytes), daysOld);
+    }
+};
+
+// The screens' clock, moved on by hand: real time plus what a test has added.
+class TestClock : public QObject {
+    Q_OBJECT
+  public:
+    void attach(kelvane::ui::UiSupport* ui) {
+        ui_ = ui;
+        ui_->setClock([this] { return QDateTime::currentDateTimeUtc().addSecs(offset_); });
+    }
+    Q_INVOKABLE void advance(int seconds) {
+        if (ui_ == nullptr) {
+            return;
+        }
+        offset_ += seconds;
+        ui_->refreshNow();
+    }
+
+  private:
+    kelvane::ui::UiSupport* ui_ = nullptr;
+    qint64 offset_ = 0;
+};
+
 class Setup : public QObject {
     Q_OBJECT
   public slots:
@@ -97,6 +128,9 @@ class Setup : public QObject {
         ui_ = new kelvane::ui::UiSupport(this);
         qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "Ui", ui_);
         qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "ScanHold", &hold_);
+        clock_.attach(ui_);
+        qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "TestClock", &clock_);
+        qmlRegisterSingletonInstance("KelvaneCore", 1, 0, "Fixture", &fixture_);
         kelvane::ui::IconProvider::installAll(*engine);
         engine->addImportPath("qrc:/qt/qml");
     }
@@ -111,6 +145,8 @@ class Setup : public QObject {
     std::filesystem::path home_;
     kelvane::ui::UiSupport* ui_ = nullptr;
     ScanHold hold_;
+    TestClock clock_;
+    Fixture fixture_;
 };
 
 }  // namespace

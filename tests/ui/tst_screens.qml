@@ -80,6 +80,24 @@ Item {
             screen.pendingDelete = null
         }
 
+        function test_quarantineTextsFollowCleansAndTheClock() {
+            const screen = createTemporaryObject(quarantineComponent, root)
+            const runs = () => find(screen, "historyCount")
+            const before = App.history.rowCount()
+            Fixture.writeFile(".local/state/app/later.log", 60000, 20)
+            App.startScan(false)
+            tryVerify(() => !App.isScanning && App.junkResult.present, 20000)
+            App.cleanAllJunk()
+            tryVerify(() => App.history.rowCount() === before + 1, 20000)
+            // The header counts the rows the screen shows, while it stays open.
+            compare(runs().text, before + 1 === 1 ? "1 run" : (before + 1) + " runs")
+            verify(texts(screen, []).indexOf("0 seconds ago") >= 0)
+            TestClock.advance(180)
+            verify(texts(screen, []).indexOf("3 minutes ago") >= 0)
+            verify(texts(screen, []).indexOf("0 seconds ago") < 0)
+            TestClock.advance(-180)
+        }
+
         function test_scheduleRowsFollowTheMode() {
             const screen = createTemporaryObject(settingsComponent, root)
             App.setScheduleMode("manual")

@@ -20,6 +20,22 @@ QImage tinted(const QImage& shape, const QColor& colour, const QSize& size) {
     return image;
 }
 
+QImage transparent(const QSize& size) {
+    QImage empty(size, QImage::Format_ARGB32_Premultiplied);
+    empty.fill(Qt::transparent);
+    return empty;
+}
+
+// A desktop without an icon theme still gets an image of the asked size: an empty frame keeps
+// the row's layout and spares the console a warning per row.
+QImage drawn(const QIcon& icon, const QSize& size) {
+    const QImage image = icon.pixmap(size).toImage();
+    if (image.isNull()) {
+        return transparent(size);
+    }
+    return image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
 }  // namespace
 
 void IconProvider::installAll(QQmlEngine& engine) {
@@ -42,7 +58,7 @@ QString IconProvider::themeName(const QString& symbol) {
         {"arrow.up.forward.app", "document-open-symbolic"},
         {"checkmark.circle.fill", "emblem-ok-symbolic"},
         {"chevron.right", "go-next-symbolic"},
-        {"info.circle", "dialog-information-symbolic"},
+        {"info.circle", "help-about-symbolic"},
         {"scope", "find-location-symbolic"},
         {"bolt", "thunderbolt-symbolic"},
         {"tray.and.arrow.down", "document-save-symbolic"},
@@ -84,8 +100,7 @@ QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& r
         if (icon.isNull() || icon.pixmap(wanted).isNull()) {
             icon = QIcon::fromTheme("application-x-executable");
         }
-        return icon.pixmap(wanted).toImage().scaled(wanted, Qt::KeepAspectRatio,
-                                                    Qt::SmoothTransformation);
+        return drawn(icon, wanted);
     }
     if (source_ == Source::file) {
         const QSize wanted =
@@ -98,8 +113,7 @@ QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& r
         if (icon.isNull()) {
             icon = QIcon::fromTheme("application-x-executable");
         }
-        return icon.pixmap(wanted).toImage().scaled(wanted, Qt::KeepAspectRatio,
-                                                    Qt::SmoothTransformation);
+        return drawn(icon, wanted);
     }
     const auto slash = id.lastIndexOf('/');
     const QString name = slash < 0 ? id : id.left(slash);
@@ -116,9 +130,7 @@ QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& r
         shape = QIcon::fromTheme(theme).pixmap(wanted).toImage();
     }
     if (shape.isNull()) {
-        QImage empty(wanted, QImage::Format_ARGB32_Premultiplied);
-        empty.fill(Qt::transparent);
-        return empty;
+        return transparent(wanted);
     }
     return tinted(shape, colour, wanted);
 }

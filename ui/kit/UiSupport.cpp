@@ -38,13 +38,37 @@ using app::text;
 }  // namespace
 
 UiSupport::UiSupport(QObject* parent)
-    : QObject(parent), dark_(darkFromEnvironment()), now_(QDateTime::currentDateTimeUtc()) {
-    auto* minute = new QTimer(this);
-    connect(minute, &QTimer::timeout, this, [this] {
-        now_ = QDateTime::currentDateTimeUtc();
+    : QObject(parent),
+      dark_(darkFromEnvironment()),
+      clock_([] { return QDateTime::currentDateTimeUtc(); }),
+      now_(clock_()) {
+    auto* ticks = new QTimer(this);
+    connect(ticks, &QTimer::timeout, this, &UiSupport::refreshNow);
+    const auto pace = [ticks](Qt::ApplicationState state) {
+        // A window behind others needs no seconds; this keeps an idle app from waking the
+        // processor every second.
+        ticks->start(state == Qt::ApplicationActive ? std::chrono::milliseconds(1000)
+                                                    : std::chrono::milliseconds(60'000));
+    };
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, ticks, pace);
+        pace(QGuiApplication::applicationState());
+    } else {
+        pace(Qt::ApplicationInactive);
+    }
+}
+
+void UiSupport::setClock(std::function<QDateTime()> clock) {
+    clock_ = std::move(clock);
+    refreshNow();
+}
+
+void UiSupport::refreshNow() {
+    const auto current = clock_();
+    if (current != now_) {
+        now_ = current;
         emit nowChanged();
-    });
-    minute->start(std::chrono::minutes(1));
+    }
 }
 
 bool UiSupport::darkFromEnvironment() {
@@ -86,10 +110,10 @@ QString UiSupport::date(const QDateTime& value) const {
     return value.isValid() ? text(Format::date(toDate(value))) : QString();
 }
 
-QString UiSupport::relative(const QDateTime& value) const {
-    // The clock of the call, not of the last minute tick: a scan that just ended is "now",
-    // not "in 9 seconds".
-    const auto current = std::max(now_, QDateTime::currentDateTimeUtc());
+QString UiSupport::relative(const QDateTime& value, const QDateTime& now) const {
+    // The later of the tick and the clock: a scan that ended after the last tick is "now",
+    // not "in 0 seconds".
+    const auto current = std::max(now.isValid() ? now : now_, clock_());
     return value.isValid() ? text(Format::relative(toDate(value), toDate(current))) : QString();
 }
 
@@ -126,8 +150,8 @@ QString UiSupport::homePath() const {
     return text(AppPaths::home());
 }
 
-int UiSupport::daysUntil(const QDateTime& date) const {
-    const auto seconds = QDateTime::currentDateTimeUtc().secsTo(date);
+int UiSupport::daysUntil(const QDateTime& date, const QDateTime& now) const {
+    const auto seconds = (now.isValid() ? now : clock_()).secsTo(date);
     return static_cast<int>(seconds >= 0 ? seconds / 86'400 : -((-seconds) / 86'400));
 }
 

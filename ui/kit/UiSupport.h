@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <stop_token>
@@ -34,23 +35,28 @@ class UiSupport : public QObject {
     bool dark() const { return dark_; }
     void setDark(bool dark);
     QColor accent() const;
-    // The current time, ticking once a minute, so relative dates stay fresh.
+    // The current time, ticking each second while the window is in front and each minute
+    // behind it, so relative dates and days left stay true while a screen stays open. Texts
+    // pass it to `relative` and `daysUntil`, which makes their bindings follow the ticks.
     QDateTime now() const { return now_; }
+    // Tests drive the clock by hand.
+    void setClock(std::function<QDateTime()> clock);
+    Q_INVOKABLE void refreshNow();
 
     Q_INVOKABLE QString bytes(qint64 count) const;
     Q_INVOKABLE QString fileCount(qint64 count) const;
     Q_INVOKABLE QString unreadableFolders(qint64 count) const;
     Q_INVOKABLE QString integer(qint64 count) const;
     Q_INVOKABLE QString date(const QDateTime& value) const;
-    Q_INVOKABLE QString relative(const QDateTime& value) const;
+    Q_INVOKABLE QString relative(const QDateTime& value, const QDateTime& now) const;
     Q_INVOKABLE QString percent(double fraction) const;
     Q_INVOKABLE QString shortPath(const QString& path) const;
     Q_INVOKABLE QString lastComponent(const QString& path) const;
     // Shows the file in the file manager, or opens its folder when no file manager answers.
     Q_INVOKABLE void reveal(const QString& path) const;
     QString homePath() const;
-    // Whole days from now until `date`, negative when it has passed.
-    Q_INVOKABLE int daysUntil(const QDateTime& date) const;
+    // Whole days from `now` until `date`, negative when it has passed.
+    Q_INVOKABLE int daysUntil(const QDateTime& date, const QDateTime& now) const;
     // The calendar's name of weekday 1 (Sunday) … 7.
     Q_INVOKABLE QString weekdayName(int weekday) const;
     // The treemap of `sizes` in a width × height area: one { index, x, y, width, height,
@@ -74,6 +80,7 @@ class UiSupport : public QObject {
 
   private:
     bool dark_;
+    std::function<QDateTime()> clock_;
     QDateTime now_;
     int lastJob_ = 0;
     std::map<int, std::stop_source> jobs_;

@@ -15,6 +15,12 @@ Popup {
     signal confirmed()
     signal dismissed()
 
+    // The screen says whether the sheet is wanted; the sheet opens and closes itself, so its
+    // own closing (Escape) never writes back into a binding.
+    property bool shown: false
+    onShownChanged: shown ? open() : close()
+    Component.onCompleted: if (shown) open()
+
     parent: Overlay.overlay
     modal: true
     focus: true

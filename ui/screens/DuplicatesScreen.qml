@@ -301,7 +301,7 @@ ColumnLayout {
     }
 
     ConfirmCleanSheet {
-        visible: screen.showConfirm
+        shown: screen.showConfirm
         title: "Move " + Ui.bytes(screen.selectedBytes) + " to Quarantine?"
         items: screen.selectedItems
         retentionDays: App.settings.retentionDays

@@ -88,7 +88,7 @@ ColumnLayout {
                 spacing: 26
                 StatTile { title: "Items"; value: Ui.fileCount(App.junkResult.itemCount) }
                 StatTile { title: "Rules on"; value: App.activeRuleCount + " of " + App.ruleCount }
-                StatTile { title: "Last scanned"; value: junk.hasLastScan ? Ui.relative(App.lastScanDate) : "Never" }
+                StatTile { title: "Last scanned"; value: junk.hasLastScan ? Ui.relative(App.lastScanDate, Ui.now) : "Never" }
             }
         }
     }
@@ -206,7 +206,7 @@ ColumnLayout {
     ConfirmCleanSheet {
         id: sheet
         objectName: "confirmSheet"
-        visible: junk.showConfirm
+        shown: junk.showConfirm
         title: "Clean " + Ui.bytes(junk.totalBytes) + "?"
         items: junk.items
         retentionDays: App.settings.retentionDays

@@ -107,7 +107,7 @@ ColumnLayout {
                     StatTile {
                         objectName: "lastScanTile"
                         title: "Last scan"
-                        value: overview.hasLastScan ? Ui.relative(App.lastScanDate) : "Never"
+                        value: overview.hasLastScan ? Ui.relative(App.lastScanDate, Ui.now) : "Never"
                         detail: overview.hasLastScan ? Ui.date(App.lastScanDate) : "Run the first scan"
                     }
                 }

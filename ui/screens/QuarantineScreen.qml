@@ -11,6 +11,8 @@ ColumnLayout {
     spacing: 20
 
     property var pendingDelete: null  // { batchID, remainingCount, remainingBytes }
+    // Opened and closed from here, not bound: the dialog's own closing writes back.
+    onPendingDeleteChanged: pendingDelete !== null ? alert.open() : alert.close()
     property var expanded: ({})
     readonly property string deleteMessage: pendingDelete
         ? Ui.fileCount(pendingDelete.remainingCount) + " and " + Ui.bytes(pendingDelete.remainingBytes)
@@ -22,7 +24,7 @@ ColumnLayout {
             return { text: "Settled", tint: AppPalette.idle }
         if (expiresAt < Ui.now)
             return { text: "Expired", tint: AppPalette.danger }
-        const days = Ui.daysUntil(expiresAt)
+        const days = Ui.daysUntil(expiresAt, Ui.now)
         if (days < 2)
             return { text: "Last day", tint: AppPalette.warning }
         return { text: days + " days left", tint: days === 2 ? AppPalette.warning : AppPalette.idle }
@@ -142,7 +144,7 @@ ColumnLayout {
                                 }
                                 Text {
                                     Layout.leftMargin: 8
-                                    text: parent.parent.restored ? "Restored " + Ui.relative(modelData.restoredAt)
+                                    text: parent.parent.restored ? "Restored " + Ui.relative(modelData.restoredAt, Ui.now)
                                         : modelData.failure ? modelData.failure : Ui.bytes(modelData.size)
                                     color: parent.parent.restored ? AppPalette.success : modelData.failure ? AppPalette.warning : AppPalette.secondary
                                     font.pixelSize: parent.parent.restored || modelData.failure ? 11 : 13
@@ -171,7 +173,7 @@ ColumnLayout {
             RowLayout {
                 Layout.fillWidth: true
                 SectionLabel { text: "Cleaning history"; Layout.fillWidth: true }
-                Text { visible: historyRows.count > 0; text: App.history.rowCount() + " runs"; color: AppPalette.tertiary; font.pixelSize: 12 }
+                Text { objectName: "historyCount"; visible: historyRows.count > 0; text: historyRows.count === 1 ? "1 run" : Ui.integer(historyRows.count) + " runs"; color: AppPalette.tertiary; font.pixelSize: 12 }
             }
             Text {
                 visible: historyRows.count === 0
@@ -201,7 +203,7 @@ ColumnLayout {
                         Text { text: categories.join(", "); color: AppPalette.tertiary; font.pixelSize: 12; elide: Text.ElideRight; Layout.fillWidth: true }
                     }
                     Text { text: Ui.bytes(bytes); color: AppPalette.secondary; font.pixelSize: 13; font.weight: Font.Medium }
-                    Text { text: Ui.relative(date); color: AppPalette.tertiary; font.pixelSize: 12; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 96 }
+                    Text { text: Ui.relative(date, Ui.now); color: AppPalette.tertiary; font.pixelSize: 12; horizontalAlignment: Text.AlignRight; Layout.preferredWidth: 96 }
                 }
             }
         }
@@ -225,7 +227,6 @@ ColumnLayout {
         parent: Overlay.overlay
         anchors.centerIn: parent
         modal: true
-        visible: screen.pendingDelete !== null
         width: 420
         padding: 20
         title: "Delete this batch permanently?"

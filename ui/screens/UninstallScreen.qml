@@ -184,7 +184,7 @@ ColumnLayout {
                         Text { text: screen.selected ? Ui.bytes(screen.selected.size) : ""; color: AppPalette.secondary; font.pixelSize: 13 }
                         Text {
                             visible: screen.selected !== null && !isNaN(screen.selected.lastOpened.getTime())
-                            text: screen.selected ? "Last opened " + Ui.relative(screen.selected.lastOpened) : ""
+                            text: screen.selected ? "Last opened " + Ui.relative(screen.selected.lastOpened, Ui.now) : ""
                             color: AppPalette.secondary; font.pixelSize: 13
                         }
                     }
@@ -228,7 +228,7 @@ ColumnLayout {
     }
 
     UninstallSheet {
-        visible: screen.pending !== null
+        shown: screen.pending !== null
         app: screen.pending ? screen.pending.app : null
         leftovers: screen.pending ? screen.pending.leftovers : []
         onConfirmedChosen: paths => { App.uninstallApp(screen.pending.app.path, paths); screen.selected = null; screen.pending = null }

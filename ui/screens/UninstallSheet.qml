@@ -20,6 +20,12 @@ Popup {
     readonly property var chosen: leftovers.filter(l => selected[l.path] === true)
     readonly property real chosenBytes: chosen.reduce((sum, l) => sum + l.size, 0)
 
+    // The screen says whether the sheet is wanted; the sheet opens and closes itself, so its
+    // own closing (Escape) never writes back into a binding.
+    property bool shown: false
+    onShownChanged: shown ? open() : close()
+    Component.onCompleted: if (shown) open()
+
     parent: Overlay.overlay
     modal: true
     focus: true
