@@ -35,7 +35,7 @@ Item {
             compare(overview.subtitle, Ui.bytes(App.freeSpace) + " free. Scan to see what is safe to clear.")
             compare(find(overview, "lastScanTile").value, "Never")
             compare(find(overview, "lastScanTile").detail, "Run the first scan")
-            verify(!find(overview, "statusText").visible)
+            compare(find(overview, "statusText").text, "")
             verify(find(overview, "safetyCard").visible)
             const sidebar = createTemporaryObject(sidebarComponent, root)
             compare(sidebar.badge("junk"), "")
@@ -59,9 +59,18 @@ Item {
         }
 
         function test_3_afterAScanTheSubtitleAndBadgesFollow() {
+            // The screen stays open through the scan: the button grows back from "Scanning…"
+            // and the status beside it must move with it.
+            const overview = createTemporaryObject(overviewComponent, root)
             App.startScan(false)
             tryVerify(() => !App.isScanning && App.junkResult.present, 20000)
-            const overview = createTemporaryObject(overviewComponent, root)
+            waitForRendering(overview)
+            const button = find(overview, "primaryScanButton")
+            const status = find(overview, "statusText")
+            const buttonEnd = button.mapToItem(overview, button.width, 0).x
+            verify(status.mapToItem(overview, 0, 0).x >= buttonEnd,
+                   "the status starts at " + status.mapToItem(overview, 0, 0).x + ", the button ends at " + buttonEnd)
+            verify(button.width >= button.contentItem.implicitWidth + button.leftPadding + button.rightPadding)
             const total = App.junkResult.totalBytes
             compare(overview.subtitle, Ui.bytes(App.freeSpace) + " free. " + Ui.bytes(total)
                     + " can be cleared without touching personal files.")

@@ -17,6 +17,8 @@ Item {
     Component { id: duplicatesComponent; DuplicatesScreen { width: 880 } }
     Component { id: uninstallComponent; UninstallScreen { width: 880 } }
     Component { id: uninstallSheetComponent; UninstallSheet {} }
+    Component { id: chooserComponent; FolderChooser {} }
+    SignalSpy { id: chosenSpy; signalName: "chosen" }
 
     function find(item, name) {
         if (!item)
@@ -96,6 +98,32 @@ Item {
             verify(texts(screen, []).indexOf("3 minutes ago") >= 0)
             verify(texts(screen, []).indexOf("0 seconds ago") < 0)
             TestClock.advance(-180)
+        }
+
+        function test_folderChooserChoosesTheFolderShown() {
+            const chooser = createTemporaryObject(chooserComponent, root, { title: "Choose a folder" })
+            chosenSpy.target = chooser
+            chosenSpy.clear()
+            chooser.openAt("")
+            tryCompare(chooser, "opened", true)
+            compare(chooser.folder, Ui.homePath)
+            const names = chooser.folders.map(f => f.name)
+            verify(names.indexOf("Downloads") >= 0 && names.indexOf("Media") >= 0)
+            verify(names.every(n => !n.startsWith(".")))
+            compare(names.indexOf("Downloads") < names.indexOf("Media"), true)
+            // Nothing is picked for the user: accepting at once chooses the folder shown.
+            chooser.accept()
+            compare(chosenSpy.count, 1)
+            compare(chosenSpy.signalArguments[0][0], Ui.homePath)
+            chooser.openAt(Ui.homePath + "/Media/../Downloads")
+            compare(chooser.folder, Ui.homePath + "/Downloads")
+            chooser.up()
+            compare(chooser.folder, Ui.homePath)
+            chooser.showHidden = true
+            verify(chooser.folders.some(f => f.name === ".cache"))
+            chooser.openFolder(chooser.folders.find(f => f.name === "Media").path)
+            chooser.accept()
+            compare(chosenSpy.signalArguments[1][0], Ui.homePath + "/Media")
         }
 
         function test_scheduleRowsFollowTheMode() {

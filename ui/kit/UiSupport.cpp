@@ -1,5 +1,6 @@
 #include "UiSupport.h"
 
+#include <QCollator>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
@@ -239,6 +242,44 @@ void UiSupport::stopMapping(int job) {
 
 bool UiSupport::isRunning(const QString& bundlePath) const {
     return !platform::processesInside(app::utf8(bundlePath)).empty();
+}
+
+QVariantList UiSupport::subfolders(const QString& path, bool hidden) const {
+    struct Folder {
+        QString name;
+        QString path;
+    };
+    std::vector<Folder> folders;
+    std::error_code error;
+    const std::filesystem::path folder(app::utf8(path));
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code ignored;
+        if (!it->is_directory(ignored) || it->is_symlink(ignored)) {
+            continue;
+        }
+        const std::string name = it->path().filename().string();
+        if (!hidden && name.starts_with('.')) {
+            continue;
+        }
+        folders.push_back({text(name), text(it->path().string())});
+    }
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(folders.begin(), folders.end(), [&](const Folder& a, const Folder& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
+    QVariantList result;
+    for (const auto& f : folders) {
+        result.append(QVariantMap{{"name", f.name}, {"path", f.path}});
+    }
+    return result;
+}
+
+QString UiSupport::parentPath(const QString& path) const {
+    const auto parent = path::deletingLastComponent(app::utf8(path));
+    return text(parent.empty() ? std::string("/") : parent);
 }
 
 QString UiSupport::standardizedPath(const QString& path) const {

@@ -68,6 +68,12 @@ class UiSupport : public QObject {
     Q_INVOKABLE void stopMapping(int job);
     // A program of the application bundle is running.
     Q_INVOKABLE bool isRunning(const QString& bundlePath) const;
+    // The folders inside `path` ({ name, path }), real folders only (no links), sorted as the
+    // locale sorts names, numbers by value; names starting with "." only when `hidden`. A
+    // folder that cannot be read has none.
+    Q_INVOKABLE QVariantList subfolders(const QString& path, bool hidden) const;
+    // The folder holding `path`; "/" for "/".
+    Q_INVOKABLE QString parentPath(const QString& path) const;
     // "." and ".." resolved, links kept.
     Q_INVOKABLE QString standardizedPath(const QString& path) const;
 

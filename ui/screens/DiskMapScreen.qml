@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import KelvaneCore
 import Kelvane
@@ -74,13 +73,12 @@ ColumnLayout {
     Component.onCompleted: if (!rootNode && !isScanning) scan()
     Component.onDestruction: if (job) Ui.stopMapping(job)
 
-    FolderDialog {
+    FolderChooser {
         id: chooser
         title: "Map a folder"
         acceptLabel: "Map this folder"
-        currentFolder: "file://" + screen.rootPath
-        onAccepted: {
-            screen.rootPath = Ui.standardizedPath(decodeURIComponent(selectedFolder.toString().replace(/^file:\/\//, "")))
+        onChosen: path => {
+            screen.rootPath = path
             screen.rootNode = null
             screen.trail = []
             screen.scan()
@@ -91,7 +89,7 @@ ColumnLayout {
         eyebrow: "Disk map"
         title: "Where it all goes"
         subtitle: "A folder-by-folder map. This screen only reads; it never removes anything."
-        SoftButton { text: "Choose…"; symbol: "folder"; enabled: !screen.isScanning; onClicked: chooser.open() }
+        SoftButton { text: "Choose…"; symbol: "folder"; enabled: !screen.isScanning; onClicked: chooser.openAt(screen.rootPath) }
         SoftButton { visible: screen.isScanning; text: "Stop"; onClicked: screen.stop() }
         FilledButton { visible: !screen.isScanning; text: "Scan"; symbol: "magnifyingglass"; onClicked: screen.scan() }
     }
@@ -111,7 +109,7 @@ ColumnLayout {
                     color: AppPalette.tertiary; font.pixelSize: 12
                 }
             }
-            GhostButton { text: "Change…"; enabled: !screen.isScanning; onClicked: chooser.open() }
+            GhostButton { text: "Change…"; enabled: !screen.isScanning; onClicked: chooser.openAt(screen.rootPath) }
         }
     }
 

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import KelvaneCore
 import Kelvane
@@ -67,19 +66,18 @@ ColumnLayout {
         selected = next
     }
 
-    FolderDialog {
+    FolderChooser {
         id: chooser
         title: "Choose a folder"
         acceptLabel: "Use this folder"
-        currentFolder: "file://" + App.duplicateRoot
-        onAccepted: App.chooseDuplicateRoot(Ui.standardizedPath(decodeURIComponent(selectedFolder.toString().replace(/^file:\/\//, ""))))
+        onChosen: path => App.chooseDuplicateRoot(path)
     }
 
     PageHeader {
         eyebrow: "Duplicates"
         title: "One copy is enough"
         subtitle: "Identical files, matched by content. One copy always stays."
-        SoftButton { text: "Choose…"; symbol: "folder"; onClicked: chooser.open() }
+        SoftButton { text: "Choose…"; symbol: "folder"; onClicked: chooser.openAt(App.duplicateRoot) }
         FilledButton { text: "Scan"; symbol: "magnifyingglass"; enabled: !App.isScanningDuplicates; onClicked: App.startDuplicateScan() }
     }
 
@@ -93,7 +91,7 @@ ColumnLayout {
                 spacing: 10
                 SymbolImage { symbol: "folder"; tint: AppPalette.secondary; size: 15 }
                 Text { text: Ui.shortPath(App.duplicateRoot); color: AppPalette.label; font.pixelSize: 13; font.weight: Font.Medium; elide: Text.ElideMiddle; Layout.fillWidth: true }
-                GhostButton { text: "Change…"; onClicked: chooser.open() }
+                GhostButton { text: "Change…"; onClicked: chooser.openAt(App.duplicateRoot) }
             }
             RowDivider {}
             RowLayout {

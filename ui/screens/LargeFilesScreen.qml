@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import KelvaneCore
 import Kelvane
@@ -42,19 +41,18 @@ ColumnLayout {
         selected = next
     }
 
-    FolderDialog {
+    FolderChooser {
         id: chooser
         title: "Choose a folder"
         acceptLabel: "Use this folder"
-        currentFolder: "file://" + App.largeRoot
-        onAccepted: App.chooseLargeRoot(Ui.standardizedPath(decodeURIComponent(selectedFolder.toString().replace(/^file:\/\//, ""))))
+        onChosen: path => App.chooseLargeRoot(path)
     }
 
     PageHeader {
         eyebrow: "Large files"
         title: "The big stuff"
         subtitle: "The files that quietly took your space. Nothing is selected for you."
-        SoftButton { text: "Choose…"; symbol: "folder"; onClicked: chooser.open() }
+        SoftButton { text: "Choose…"; symbol: "folder"; onClicked: chooser.openAt(App.largeRoot) }
         FilledButton { text: "Scan"; symbol: "magnifyingglass"; enabled: !App.isScanningLarge; onClicked: App.startLargeScan() }
     }
 
@@ -68,7 +66,7 @@ ColumnLayout {
                 spacing: 10
                 SymbolImage { symbol: "folder"; tint: AppPalette.secondary; size: 15 }
                 Text { text: Ui.shortPath(App.largeRoot); color: AppPalette.label; font.pixelSize: 13; font.weight: Font.Medium; elide: Text.ElideMiddle; Layout.fillWidth: true }
-                GhostButton { text: "Change…"; onClicked: chooser.open() }
+                GhostButton { text: "Change…"; onClicked: chooser.openAt(App.largeRoot) }
             }
             RowDivider {}
             RowLayout {

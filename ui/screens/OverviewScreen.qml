@@ -142,7 +142,8 @@ ColumnLayout {
                     }
                     Text {
                         objectName: "statusText"
-                        visible: overview.statusText.length > 0
+                        // Always in the row (an empty text is zero wide): in Qt 6.4 a row does
+                        // not always place an item that turns visible while it is laid out.
                         text: overview.statusText
                         color: overview.spaceTotal > 0 ? AppPalette.secondary : AppPalette.success
                         font.pixelSize: 13

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import KelvaneCore
 import Kelvane
@@ -32,11 +31,11 @@ ColumnLayout {
         onActivated: index => picked(values[index])
     }
 
-    FolderDialog {
+    FolderChooser {
         id: chooser
         title: "Ignore a folder"
         acceptLabel: "Ignore this folder"
-        onAccepted: App.addIgnorePath(decodeURIComponent(selectedFolder.toString().replace(/^file:\/\//, "")))
+        onChosen: path => App.addIgnorePath(path)
     }
 
     PageHeader {
@@ -204,7 +203,7 @@ ColumnLayout {
                 Layout.fillWidth: true
                 Layout.bottomMargin: 8
                 Text { text: "Ignore list"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold; Layout.fillWidth: true }
-                SoftButton { text: "Add folder"; symbol: "plus"; onClicked: chooser.open() }
+                SoftButton { text: "Add folder"; symbol: "plus"; onClicked: chooser.openAt(Ui.homePath) }
             }
             RowDivider {}
             Text {
