@@ -640,6 +640,23 @@ int AppState::userStartupEnabled() const {
         }));
 }
 
+int AppState::lastUserStartupRow() const {
+    const auto& items = startupItems();
+    for (auto row = static_cast<int>(items.size()) - 1; row >= 0; --row) {
+        if (items[static_cast<std::size_t>(row)].kind == StartupKind::userAgent) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool AppState::anySystemStartupSwitchable() const {
+    return std::any_of(startupItems().begin(), startupItems().end(), [](const StartupItem& item) {
+        return item.kind == StartupKind::systemAgent && item.source == StartupSource::autostart &&
+               item.canToggle;
+    });
+}
+
 QVariantList AppState::junkGroups() const {
     QVariantList groups;
     for (const auto& [group, members] : groupedRules()) {

@@ -138,6 +138,13 @@ class AppState : public QObject {
     Q_PROPERTY(int userStartupCount READ userStartupCount NOTIFY startupItemsChanged)
     Q_PROPERTY(int userStartupEnabled READ userStartupEnabled NOTIFY startupItemsChanged)
     Q_PROPERTY(int systemStartupCount READ systemStartupCount NOTIFY startupItemsChanged)
+    // The row of the last user item in startupItems, -1 when none: the list draws no divider
+    // after it.
+    Q_PROPERTY(int lastUserStartupRow READ lastUserStartupRow NOTIFY startupItemsChanged)
+    // A machine-wide item this user can switch (an autostart entry): the list is not all
+    // read-only.
+    Q_PROPERTY(bool anySystemStartupSwitchable READ anySystemStartupSwitchable NOTIFY
+                   startupItemsChanged)
     Q_PROPERTY(int activeRuleCount READ activeRuleCount NOTIFY settingsChanged)
     Q_PROPERTY(int ruleCount READ ruleCount CONSTANT)
 
@@ -320,6 +327,8 @@ class AppState : public QObject {
     int batchCount() const { return static_cast<int>(batches().size()); }
     int userStartupCount() const;
     int userStartupEnabled() const;
+    int lastUserStartupRow() const;
+    bool anySystemStartupSwitchable() const;
     int systemStartupCount() const {
         return static_cast<int>(startupItems().size()) - userStartupCount();
     }

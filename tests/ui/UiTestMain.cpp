@@ -44,9 +44,20 @@ class Fixture : public QObject {
     Q_OBJECT
   public:
     Q_INVOKABLE void writeFile(const QString& relative, int bytes, int daysOld) {
-        ::writeFile(std::filesystem::path(std::getenv("HOME")) / relative.toStdString(),
-                    static_cast<std::size_t>(bytes), daysOld);
+        ::writeFile(home() / relative.toStdString(), static_cast<std::size_t>(bytes), daysOld);
     }
+    Q_INVOKABLE void writeText(const QString& relative, const QString& text) {
+        const auto path = home() / relative.toStdString();
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text.toStdString();
+    }
+    Q_INVOKABLE void remove(const QString& relative) {
+        std::error_code ignored;
+        std::filesystem::remove_all(home() / relative.toStdString(), ignored);
+    }
+
+  private:
+    static std::filesystem::path home() { return std::getenv("HOME"); }
 };
 
 // The screens' clock, moved on by hand: real time plus what a test has added.

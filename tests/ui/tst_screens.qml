@@ -152,6 +152,30 @@ Item {
             verify(texts(screen, []).indexOf("~/Keep") < 0)
         }
 
+        function test_startupListsOfEntries() {
+            const entry = name => "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + name.toLowerCase() + "\n"
+            Fixture.writeText(".config/autostart/alpha.desktop", entry("Alpha"))
+            Fixture.writeText(".config/autostart/beta.desktop", entry("Beta"))
+            Fixture.writeText("machine/etc/xdg/autostart/gamma.desktop", entry("Gamma"))
+            App.refreshStartupItems()
+            const screen = createTemporaryObject(startupComponent, root)
+            compare(App.userStartupCount, 2)
+            // A divider between the two rows, none after the last.
+            const dividers = []
+            const collect = item => {
+                if (item.objectName === "startupRowDivider" && item.visible) dividers.push(item)
+                for (let i = 0; i < item.children.length; ++i) collect(item.children[i])
+            }
+            collect(screen)
+            compare(dividers.length, 1)
+            // The machine-wide entry has a switch, so its list is not called read-only.
+            verify(texts(screen, []).indexOf("Gamma") >= 0)
+            verify(texts(screen, []).indexOf("Read only") < 0)
+            Fixture.remove(".config/autostart")
+            Fixture.remove("machine/etc/xdg/autostart")
+            App.refreshStartupItems()
+        }
+
         function test_startupWithoutAgents() {
             const screen = createTemporaryObject(startupComponent, root)
             compare(find(screen, "enabledTile").value, "0")
@@ -217,6 +241,14 @@ Item {
             compare(screen.filtered.length, 0)
             compare(find(screen, "appCount").text, "0 of 1")
             verify(texts(screen, []).indexOf("No application matches “nothing like it”.") >= 0)
+            // Centred in the list's width, with its 36 points above and below.
+            const noMatch = find(screen, "noMatch")
+            compare(noMatch.width, noMatch.parent.width)
+            const column = find(noMatch, "emptyStateColumn")
+            compare(column.y, 36)
+            tryVerify(() => noMatch.height === column.height + 72, 2000, noMatch.height + " ≠ " + column.height + " + 72")
+            const title = column.children[1]
+            compare(title.mapToItem(noMatch, title.width / 2, 0).x, noMatch.width / 2)
             screen.search = "NOTES"
             compare(screen.filtered.length, 1)
 

@@ -51,6 +51,7 @@ ColumnLayout {
             Repeater {
                 model: App.startupItems
                 ColumnLayout {
+                    required property int index
                     required property string path
                     required property string label
                     required property var program
@@ -93,7 +94,7 @@ ColumnLayout {
                             onToggled: App.toggleStartupItem(path)
                         }
                     }
-                    RowDivider {}
+                    RowDivider { objectName: "startupRowDivider"; visible: index < App.lastUserStartupRow }
                 }
             }
         }
@@ -115,7 +116,7 @@ ColumnLayout {
                 Layout.fillWidth: true
                 Layout.bottomMargin: 8
                 Text { text: "System agents"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.DemiBold; Layout.fillWidth: true }
-                Pill { text: "Read only"; tint: AppPalette.idle }
+                Pill { visible: !App.anySystemStartupSwitchable; text: "Read only"; tint: AppPalette.idle }
             }
             ListView {
                 Layout.fillWidth: true

@@ -150,6 +150,8 @@ ColumnLayout {
                 }
             }
             EmptyState {
+                objectName: "noMatch"
+                Layout.fillWidth: true
                 visible: screen.filtered.length === 0
                 icon: "Search"
                 title: "No match"
