@@ -129,6 +129,8 @@ class AppState : public QObject {
     Q_PROPERTY(kelvane::app::ScheduleValue schedule READ scheduleValue NOTIFY scheduleChanged)
     Q_PROPERTY(QString toast READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool isCleaning READ isCleaning NOTIFY isCleaningChanged)
+    // How many items the clean under way moves.
+    Q_PROPERTY(int cleaningCount READ cleaningCount NOTIFY isCleaningChanged)
     Q_PROPERTY(qint64 freeSpace READ freeSpace NOTIFY freeSpaceChanged)
     Q_PROPERTY(qint64 volumeTotal READ volumeTotal NOTIFY volumeTotalChanged)
     Q_PROPERTY(double usedFraction READ usedFraction NOTIFY volumeChanged)
@@ -143,8 +145,8 @@ class AppState : public QObject {
     Q_PROPERTY(int lastUserStartupRow READ lastUserStartupRow NOTIFY startupItemsChanged)
     // A machine-wide item this user can switch (an autostart entry): the list is not all
     // read-only.
-    Q_PROPERTY(bool anySystemStartupSwitchable READ anySystemStartupSwitchable NOTIFY
-                   startupItemsChanged)
+    Q_PROPERTY(
+        bool anySystemStartupSwitchable READ anySystemStartupSwitchable NOTIFY startupItemsChanged)
     Q_PROPERTY(int activeRuleCount READ activeRuleCount NOTIFY settingsChanged)
     Q_PROPERTY(int ruleCount READ ruleCount CONSTANT)
 
@@ -208,6 +210,7 @@ class AppState : public QObject {
     const std::optional<std::string>& toast() const { return toast_; }
     void setToast(std::optional<std::string> notice);
     bool isCleaning() const { return isCleaning_; }
+    int cleaningCount() const { return cleaningCount_; }
     qint64 freeSpace() const { return freeSpace_; }
     qint64 volumeTotal() const { return volumeTotal_; }
 
@@ -453,6 +456,7 @@ class AppState : public QObject {
     ScanSchedule schedule_;
     std::optional<std::string> toast_;
     bool isCleaning_ = false;
+    int cleaningCount_ = 0;
     qint64 freeSpace_ = 0;
     qint64 volumeTotal_ = 0;
 

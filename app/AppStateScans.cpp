@@ -177,6 +177,7 @@ void AppState::clean(const std::vector<ScanItem>& items, const std::string& note
     if (items.empty() || isCleaning_) {
         return;
     }
+    cleaningCount_ = static_cast<int>(items.size());
     setFlag(&AppState::isCleaning_, true, &AppState::isCleaningChanged);
     const auto retentionDays = settings_.retentionDays;
     const QuarantineStore store{AppPaths::quarantineDirectory(), retentionDays};

@@ -136,6 +136,17 @@ Item {
             App.setScheduleMode("weekly")
             verify(find(screen, "dayRow").visible)
             verify(find(screen, "nextRun").text !== "Not scheduled")
+            // The hour menu opens below itself, eight rows high, scrolled to the hour set.
+            const hours = find(screen, "hourMenu")
+            hours.popup.open()
+            tryCompare(hours.popup, "opened", true)
+            verify(hours.popup.height <= 8 * 26 + 8, "the menu is " + hours.popup.height + " high")
+            verify(hours.popup.y >= hours.height)
+            const list = hours.popup.contentItem
+            const rowTop = App.schedule.hour * 26
+            verify(rowTop >= list.contentY && rowTop + 26 <= list.contentY + list.height,
+                   "row " + rowTop + " outside " + list.contentY + "–" + (list.contentY + list.height))
+            hours.popup.close()
             App.setScheduleMode("manual")
             compare(App.schedule.hour, 9)  // kept while hidden
         }

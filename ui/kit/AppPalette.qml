@@ -16,6 +16,7 @@ QtObject {
     readonly property color cardRaised: pick(rgb(255, 255, 255), rgb(255, 255, 255, 0.09))
     readonly property color well: pick(rgb(11, 18, 32, 0.05), rgb(255, 255, 255, 0.055))
     readonly property color wellStrong: pick(rgb(11, 18, 32, 0.09), rgb(255, 255, 255, 0.085))
+    readonly property color switchOff: pick(rgb(11, 18, 32, 0.16), rgb(255, 255, 255, 0.24))
     readonly property color hairline: pick(rgb(11, 18, 32, 0.10), rgb(255, 255, 255, 0.09))
     readonly property color success: pick(rgb(30, 122, 55), rgb(48, 209, 88))
     readonly property color warning: pick(rgb(163, 82, 0), rgb(255, 159, 10))

@@ -16,6 +16,7 @@ CheckBox {
         color: control.checked ? AppPalette.accent : AppPalette.cardRaised
         border.width: control.checked ? 0 : 1
         border.color: AppPalette.tertiary
+        FocusRing { shown: control.visualFocus; radius: 7 }
         Canvas {
             anchors.fill: parent
             visible: control.checked

@@ -22,6 +22,7 @@ Button {
     background: Rectangle {
         radius: 7
         color: control.enabled ? control.tint : AppPalette.wellStrong
+        FocusRing { shown: control.visualFocus }
     }
     // Sized from its parts by binding, not by a Row's positioning pass: a layout beside the
     // button then sees the new width the moment the text or the spinner changes.

@@ -11,7 +11,7 @@ Button {
     topPadding: 0
     bottomPadding: 0
     opacity: down ? 0.65 : 1
-    background: Item {}
+    background: Item { FocusRing { shown: control.visualFocus; inset: -1; radius: 7 } }
     contentItem: Text {
         text: control.text
         font: control.font

@@ -12,6 +12,17 @@ Rectangle {
     color: AppPalette.wellStrong
     opacity: enabled ? 1 : 0.5
     Accessible.role: Accessible.PageTabList
+    // Tab reaches the control; the arrow keys move the choice.
+    activeFocusOnTab: enabled
+    function step(by) {
+        const at = options.findIndex(o => o.value === current)
+        const next = Math.min(Math.max(at + by, 0), options.length - 1)
+        if (next !== at && next >= 0)
+            chosen(options[next].value)
+    }
+    Keys.onLeftPressed: step(-1)
+    Keys.onRightPressed: step(1)
+    FocusRing { shown: control.activeFocus }
     RowLayout {
         anchors.fill: parent
         anchors.margins: 2

@@ -17,6 +17,7 @@ Button {
         color: AppPalette.well
         border.width: 0.5
         border.color: AppPalette.hairline
+        FocusRing { shown: control.visualFocus }
     }
     contentItem: Row {
         spacing: 6

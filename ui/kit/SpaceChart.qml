@@ -55,7 +55,8 @@ ColumnLayout {
     }
     GridLayout {
         visible: chart.showLegend && chart.visibleSegments.length > 0
-        columns: chart.visibleSegments.length === 1 ? 1 : 2
+        // Two columns only where a label, its size and its share fit whole.
+        columns: chart.visibleSegments.length === 1 || chart.width < 420 ? 1 : 2
         rowSpacing: 7
         columnSpacing: 16
         Layout.fillWidth: true
@@ -74,6 +75,7 @@ ColumnLayout {
                     font.pixelSize: 13
                     elide: Text.ElideRight
                     Layout.fillWidth: true
+                    Layout.minimumWidth: Math.min(implicitWidth, 120)
                 }
                 Text {
                     text: Ui.bytes(modelData.bytes)

@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QPalette>
 #include <QTimer>
 #include <QUrl>
@@ -275,6 +276,20 @@ QVariantList UiSupport::subfolders(const QString& path, bool hidden) const {
         result.append(QVariantMap{{"name", f.name}, {"path", f.path}});
     }
     return result;
+}
+
+QString UiSupport::shortcutText(const QVariant& shortcut) const {
+    if (shortcut.typeId() == QMetaType::QString) {
+        return QKeySequence::fromString(shortcut.toString(), QKeySequence::PortableText)
+            .toString(QKeySequence::NativeText);
+    }
+    bool isNumber = false;
+    const int standard = shortcut.toInt(&isNumber);
+    if (!isNumber || standard <= 0) {
+        return {};
+    }
+    const auto keys = QKeySequence::keyBindings(static_cast<QKeySequence::StandardKey>(standard));
+    return keys.isEmpty() ? QString() : keys.first().toString(QKeySequence::NativeText);
 }
 
 QString UiSupport::parentPath(const QString& path) const {

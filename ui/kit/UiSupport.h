@@ -72,6 +72,8 @@ class UiSupport : public QObject {
     // locale sorts names, numbers by value; names starting with "." only when `hidden`. A
     // folder that cannot be read has none.
     Q_INVOKABLE QVariantList subfolders(const QString& path, bool hidden) const;
+    // A shortcut (a key sequence's text or a StandardKey) as the desktop writes it: "Ctrl+R".
+    Q_INVOKABLE QString shortcutText(const QVariant& shortcut) const;
     // The folder holding `path`; "/" for "/".
     Q_INVOKABLE QString parentPath(const QString& path) const;
     // "." and ".." resolved, links kept.

@@ -65,9 +65,15 @@ Popup {
                         required property var modelData
                         Layout.fillWidth: true
                         spacing: 8
-                        SymbolImage { symbol: modelData.kind === "folder" ? "folder" : "doc"; size: 12 }
-                        Text { text: Ui.lastComponent(modelData.path); color: AppPalette.label; font.pixelSize: 13; elide: Text.ElideRight; Layout.fillWidth: true }
-                        Text { text: Ui.bytes(modelData.size); color: AppPalette.tertiary; font.pixelSize: 13 }
+                        SymbolImage { symbol: modelData.kind === "folder" ? "folder" : "doc"; size: 12; Layout.alignment: Qt.AlignTop; Layout.topMargin: 2 }
+                        // The folder under the name: copies of one file differ only there.
+                        ColumnLayout {
+                            spacing: 0
+                            Layout.fillWidth: true
+                            Text { text: Ui.lastComponent(modelData.path); color: AppPalette.label; font.pixelSize: 13; elide: Text.ElideRight; Layout.fillWidth: true }
+                            Text { objectName: "itemFolder"; text: Ui.shortPath(Ui.parentPath(modelData.path)); color: AppPalette.tertiary; font.pixelSize: 11; elide: Text.ElideMiddle; Layout.fillWidth: true }
+                        }
+                        Text { text: Ui.bytes(modelData.size); color: AppPalette.tertiary; font.pixelSize: 13; Layout.alignment: Qt.AlignTop }
                     }
                 }
                 Text {

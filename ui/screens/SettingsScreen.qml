@@ -91,10 +91,9 @@ ColumnLayout {
                 Layout.bottomMargin: 10
                 spacing: 16
                 RowTitle { title: "Open at login"; explanation: "Kelvane starts in the tray when you sign in, so scheduled scans run on time." }
-                Switch {
+                ToggleSwitch {
                     objectName: "openAtLoginSwitch"
                     checked: App.opensAtLogin
-                    scale: 0.75
                     Accessible.name: "Open at login"
                     onToggled: App.opensAtLogin = checked
                 }
@@ -137,6 +136,7 @@ ColumnLayout {
                     spacing: 10
                     Text { text: "Time"; color: AppPalette.label; font.pixelSize: 15; font.weight: Font.Medium; Layout.fillWidth: true }
                     NumberMenu {
+                        objectName: "hourMenu"
                         values: Array.from({ length: 24 }, (_, i) => i)
                         value: App.schedule.hour
                         onPicked: v => App.setScheduleTime(v, App.schedule.minute)

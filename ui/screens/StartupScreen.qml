@@ -85,11 +85,9 @@ ColumnLayout {
                             ToolTip.text: "Show the entry in Files"
                             onClicked: Ui.reveal(path)
                         }
-                        Switch {
+                        ToggleSwitch {
                             checked: isEnabled
                             enabled: canToggle
-                            opacity: canToggle ? 1 : 0.45
-                            scale: 0.75
                             Accessible.name: label
                             onToggled: App.toggleStartupItem(path)
                         }
@@ -153,12 +151,11 @@ ColumnLayout {
                         onClicked: Ui.reveal(path)
                     }
                     // A machine-wide autostart entry can be switched for this user alone.
-                    Switch {
+                    ToggleSwitch {
                         // Kept in the row (only faded out) so every row's buttons line up.
                         checked: isEnabled
                         enabled: source === "autostart" && canToggle
                         opacity: source !== "autostart" ? 0 : canToggle ? 1 : 0.45
-                        scale: 0.75
                         Accessible.name: label
                         onToggled: App.toggleStartupItem(path)
                     }

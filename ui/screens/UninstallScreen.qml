@@ -126,7 +126,12 @@ ColumnLayout {
                     width: ListView.view.width
                     implicitHeight: appRow.implicitHeight + 12
                     radius: 7
-                    color: screen.selected && screen.selected.path === modelData.path ? AppPalette.cardRaised : "transparent"
+                    readonly property bool isSelected: screen.selected !== null && screen.selected.path === modelData.path
+                    objectName: isSelected ? "selectedApp" : ""
+                    // The accent, faintly: a raised white would vanish on the light card.
+                    color: isSelected ? Qt.rgba(AppPalette.accent.r, AppPalette.accent.g, AppPalette.accent.b, AppPalette.dark ? 0.28 : 0.14) : "transparent"
+                    border.width: isSelected ? 1 : 0
+                    border.color: Qt.rgba(AppPalette.accent.r, AppPalette.accent.g, AppPalette.accent.b, 0.45)
                     RowLayout {
                         id: appRow
                         anchors.fill: parent

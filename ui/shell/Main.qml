@@ -34,15 +34,19 @@ ApplicationWindow {
         delegate: MenuBarItem {
             id: menuItem
             contentItem: Text { text: menuItem.text; color: AppPalette.label; font.pixelSize: 13 }
-            background: Rectangle { color: menuItem.highlighted ? AppPalette.well : "transparent"; radius: 4 }
+            // Lit while its menu is open or under the pointer; not left lit after it closes.
+            background: Rectangle {
+                color: (menuItem.menu && menuItem.menu.visible) || menuItem.hovered ? AppPalette.wellStrong : "transparent"
+                radius: 4
+            }
         }
-        Menu {
+        AppMenu {
             title: "Kelvane"
             Action { text: "Settings…"; shortcut: "Ctrl+,"; onTriggered: window.go("settings") }
-            MenuSeparator {}
+            MenuSeparator { contentItem: Rectangle { implicitHeight: 1; color: AppPalette.hairline } }
             Action { text: "Quit Kelvane"; shortcut: StandardKey.Quit; onTriggered: Shell.quit() }
         }
-        Menu {
+        AppMenu {
             title: "Scan"
             Action {
                 text: "Quick Scan"; shortcut: "Ctrl+R"
@@ -60,17 +64,18 @@ ApplicationWindow {
                 text: "Scan Duplicates"; shortcut: "Ctrl+Shift+D"
                 onTriggered: { App.section = "duplicates"; App.startDuplicateScan(); Shell.showWindow() }
             }
-            MenuSeparator {}
+            MenuSeparator { contentItem: Rectangle { implicitHeight: 1; color: AppPalette.hairline } }
             Action { text: "Stop"; shortcut: "Ctrl+."; onTriggered: App.stopScan() }
         }
-        Menu {
+        AppMenu {
             title: "Go"
             Repeater {
                 model: window.sections
-                MenuItem {
+                AppMenuItem {
                     required property string modelData
                     required property int index
                     text: App.sectionTitle(modelData)
+                    hint: Ui.shortcutText("Ctrl+" + (index + 1))
                     onTriggered: window.go(modelData)
                 }
             }
@@ -133,10 +138,13 @@ ApplicationWindow {
 
             ToastView {
                 id: toast
-                text: App.toast
+                objectName: "toast"
+                // A clean of thousands of items takes a while: say that it is going on.
+                busy: App.isCleaning
+                text: App.isCleaning ? "Moving " + Ui.fileCount(App.cleaningCount) + " to the quarantine…" : App.toast
                 anchors.horizontalCenter: parent.horizontalCenter
-                y: App.toast.length > 0 ? parent.height - height - 22 : parent.height + 8
-                opacity: App.toast.length > 0 ? 1 : 0
+                y: text.length > 0 ? parent.height - height - 22 : parent.height + 8
+                opacity: text.length > 0 ? 1 : 0
                 Behavior on y { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
                 Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
             }

@@ -20,6 +20,11 @@ Rectangle {
     Accessible.name: badge.length > 0 ? title + ", " + badge : title
     Accessible.selected: isSelected
     Accessible.onPressAction: App.section = section
+    activeFocusOnTab: true
+    Keys.onSpacePressed: App.section = section
+    Keys.onReturnPressed: App.section = section
+    Keys.onEnterPressed: App.section = section
+    FocusRing { shown: row.activeFocus; inset: -2 }
 
     RowLayout {
         anchors.fill: parent

@@ -5,6 +5,8 @@ import Kelvane
 Rectangle {
     id: toast
     property string text
+    // Work under way: a spinner instead of the tick.
+    property bool busy: false
     // Keeps the last text while the notice slides away.
     property string shown
     onTextChanged: if (text.length > 0) shown = text
@@ -27,7 +29,8 @@ Rectangle {
         anchors.centerIn: parent
         width: Math.min(implicitWidth, 520 - 28)
         spacing: 8
-        SymbolImage { symbol: "checkmark.circle.fill"; tint: AppPalette.success; size: 15 }
+        Spinner { visible: toast.busy; size: 15 }
+        SymbolImage { visible: !toast.busy; symbol: "checkmark.circle.fill"; tint: AppPalette.success; size: 15 }
         Text {
             text: toast.shown
             color: AppPalette.label
