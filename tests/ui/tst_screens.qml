@@ -128,6 +128,12 @@ Item {
 
         function test_scheduleRowsFollowTheMode() {
             const screen = createTemporaryObject(settingsComponent, root)
+            // A row's button sits in the middle of its row once the texts have wrapped.
+            waitForRendering(screen)
+            const reset = find(screen, "resetRules")
+            const row = reset.parent
+            verify(Math.abs(reset.y + reset.height / 2 - row.height / 2) <= 1,
+                   "the button is at " + reset.y + " in a row " + row.height + " high")
             App.setScheduleMode("manual")
             verify(!find(screen, "scheduleRows").visible)
             App.setScheduleMode("daily")
@@ -274,6 +280,15 @@ Item {
             sheet.selected = {}
             compare(find(sheet.contentItem, "uninstallSummary").text, Ui.bytes(app.size) + " app · 0 KB leftovers")
             sheet.close()
+            // The screen's own sheet opens and closes with the pending uninstall, both ways.
+            screen.pending = { app: app, leftovers: [] }
+            tryVerify(() => screen.sheet.opened)
+            screen.pending = null
+            tryVerify(() => !screen.sheet.visible)
+            screen.pending = { app: app, leftovers: [] }
+            tryVerify(() => screen.sheet.opened)
+            screen.sheet.close()
+            tryVerify(() => screen.pending === null)
         }
 
         function test_diskMapMapsHomeOnFirstView() {

@@ -19,16 +19,21 @@ Button {
         border.color: AppPalette.hairline
         FocusRing { shown: control.visualFocus }
     }
-    contentItem: Row {
-        spacing: 6
+    // Sized by binding (see FilledButton): a Row's size arrives a frame late for layouts.
+    contentItem: Item {
+        readonly property bool hasMark: control.symbol.length > 0
+        implicitWidth: (hasMark ? 13 + 6 : 0) + label.implicitWidth
+        implicitHeight: Math.max(13, label.implicitHeight)
         SymbolImage {
-            visible: control.symbol.length > 0
+            visible: parent.hasMark
             symbol: control.symbol
             tint: AppPalette.label
             size: 13
             anchors.verticalCenter: parent.verticalCenter
         }
         Text {
+            id: label
+            x: parent.hasMark ? 13 + 6 : 0
             text: control.text
             font: control.font
             color: AppPalette.label

@@ -29,7 +29,8 @@ Popup {
     padding: 22
     closePolicy: Popup.CloseOnEscape
     onOpened: reviewed = false
-    onClosed: dismissed()
+    // Closed by the user (Escape, Cancel) while the screen still wants it: tell the screen.
+    onClosed: if (shown) dismissed()
     Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.28) }
     background: Rectangle { color: AppPalette.window; radius: 12; border.width: 0.5; border.color: AppPalette.hairline }
 

@@ -249,6 +249,6 @@ ColumnLayout {
                 onClicked: { const id = screen.pendingDelete.batchID; screen.pendingDelete = null; App.deleteBatch(id) }
             }
         }
-        onClosed: screen.pendingDelete = null
+        onClosed: if (screen.pendingDelete !== null) screen.pendingDelete = null
     }
 }

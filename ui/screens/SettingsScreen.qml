@@ -82,7 +82,9 @@ ColumnLayout {
                 Layout.bottomMargin: 10
                 spacing: 16
                 RowTitle { title: "Rules enabled"; explanation: App.activeRuleCount + " of " + App.ruleCount + " rules are included in a scan." }
-                SoftButton { text: "Reset to defaults"; onClicked: App.resetRuleSelection() }
+                // Placed from the top: Qt 6.4 leaves a centred item where it was when the row
+                // shrinks as its text wraps, across the divider below.
+                SoftButton { objectName: "resetRules"; text: "Reset to defaults"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 3; onClicked: App.resetRuleSelection() }
             }
             RowDivider {}
             RowLayout {

@@ -234,7 +234,9 @@ ColumnLayout {
         EmptyState { width: parent.width; icon: "Uninstall"; title: "No removable apps found"; message: "Kelvane lists the apps in your home folder, Flatpaks, AppImages and Snaps. System packages and Kelvane itself are never listed; remove a system package with your software manager." }
     }
 
+    property alias sheet: uninstallSheet
     UninstallSheet {
+        id: uninstallSheet
         shown: screen.pending !== null
         app: screen.pending ? screen.pending.app : null
         leftovers: screen.pending ? screen.pending.leftovers : []
