@@ -499,7 +499,10 @@ void AppState::finishDuplicateScan(std::uint64_t task, const DuplicateScan& resu
     }
     setDuplicateScan(result);
     if (!result.groups.empty()) {
-        setToast("Found " + std::to_string(result.groups.size()) + " duplicate groups.");
+        setToast("Found " +
+                 Format::counted(static_cast<std::int64_t>(result.groups.size()), "duplicate group",
+                                 "duplicate groups") +
+                 ".");
     } else {
         setToast("No duplicates were found.");
     }

@@ -87,6 +87,10 @@ std::string fileCount(std::int64_t count) {
     return std::to_string(count) + " items";
 }
 
+std::string counted(std::int64_t count, std::string_view singular, std::string_view plural) {
+    return integer(count) + " " + std::string(count == 1 ? singular : plural);
+}
+
 std::string unreadableFolders(std::int64_t count) {
     return integer(count) + (count == 1 ? " folder" : " folders") + " could not be read";
 }

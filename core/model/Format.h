@@ -17,6 +17,8 @@ namespace kelvane::Format {
 // "1 KB" for anything positive below that.
 std::string bytes(std::int64_t count);
 std::string fileCount(std::int64_t count);
+// "1 group", "1,204 groups": the count in the locale's digits and the word that agrees.
+std::string counted(std::int64_t count, std::string_view singular, std::string_view plural);
 // "1 folder could not be read", "12 folders could not be read".
 std::string unreadableFolders(std::int64_t count);
 // Digits grouped as the user's locale groups them: 12,345.

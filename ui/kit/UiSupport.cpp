@@ -102,6 +102,10 @@ QString UiSupport::unreadableFolders(qint64 count) const {
     return text(Format::unreadableFolders(count));
 }
 
+QString UiSupport::counted(qint64 count, const QString& singular, const QString& plural) const {
+    return text(Format::counted(count, app::utf8(singular), app::utf8(plural)));
+}
+
 QString UiSupport::fileCount(qint64 count) const {
     return text(Format::fileCount(count));
 }

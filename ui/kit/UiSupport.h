@@ -45,6 +45,8 @@ class UiSupport : public QObject {
 
     Q_INVOKABLE QString bytes(qint64 count) const;
     Q_INVOKABLE QString fileCount(qint64 count) const;
+    // "1 group", "3 groups".
+    Q_INVOKABLE QString counted(qint64 count, const QString& singular, const QString& plural) const;
     Q_INVOKABLE QString unreadableFolders(qint64 count) const;
     Q_INVOKABLE QString integer(qint64 count) const;
     Q_INVOKABLE QString date(const QDateTime& value) const;

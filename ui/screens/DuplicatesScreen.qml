@@ -141,7 +141,7 @@ ColumnLayout {
                     SectionLabel { text: "Reclaimable" }
                     Text { text: Ui.bytes(screen.reclaimable); color: AppPalette.label; font.pixelSize: 24; font.weight: Font.DemiBold }
                     Text {
-                        text: screen.groups.length + " groups, " + screen.groups.reduce((n, g) => n + g.files.length, 0) + " files"
+                        text: Ui.counted(screen.groups.length, "group", "groups") + ", " + Ui.counted(screen.groups.reduce((n, g) => n + g.files.length, 0), "file", "files")
                         color: AppPalette.tertiary; font.pixelSize: 13; Layout.fillWidth: true
                     }
                 }

@@ -25,7 +25,7 @@ ColumnLayout {
     readonly property bool hasLastScan: !isNaN(App.lastScanDate.getTime())
     readonly property string duplicateDetail: !App.duplicateScan.present ? "Choose a folder to scan"
         : App.duplicateScan.groupCount === 0 ? "No duplicates found"
-        : App.duplicateScan.groupCount + " groups"
+        : Ui.counted(App.duplicateScan.groupCount, "group", "groups")
     readonly property string subtitle: !hasLastScan
         ? Ui.bytes(App.freeSpace) + " free. Scan to see what is safe to clear."
         : spaceTotal > 0

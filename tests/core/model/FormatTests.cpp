@@ -46,6 +46,8 @@ TEST(FormatFileCount, SingularOnlyForOne) {
     EXPECT_EQ(Format::fileCount(1), "1 item");
     EXPECT_EQ(Format::fileCount(0), "0 items");
     EXPECT_EQ(Format::fileCount(12345), "12345 items");
+    EXPECT_EQ(Format::counted(1, "group", "groups"), "1 group");
+    EXPECT_EQ(Format::counted(0, "group", "groups"), "0 groups");
 }
 
 TEST(FormatPercent, NearestWholePercentHalvesAwayFromZero) {
