@@ -96,7 +96,7 @@ ColumnLayout {
             width: parent.width
             spacing: 10
             Spinner {}
-            Text { text: "Checked " + App.largeProgressFiles + " items…"; color: AppPalette.secondary; font.pixelSize: 13; Layout.fillWidth: true }
+            Text { text: "Checked " + Ui.fileCount(App.largeProgressFiles) + "…"; color: AppPalette.secondary; font.pixelSize: 13; Layout.fillWidth: true }
             SoftButton { text: "Stop"; onClicked: App.stopScan() }
         }
     }

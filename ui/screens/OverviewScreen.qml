@@ -189,7 +189,7 @@ ColumnLayout {
                 Text { text: App.progress.completedRules + " of " + App.progress.totalRules; color: AppPalette.tertiary; font.pixelSize: 13; font.weight: Font.Medium }
             }
             ProgressTrack { value: App.progress.fraction }
-            Text { text: App.progress.filesSeen + " items checked. You can keep using the app."; color: AppPalette.tertiary; font.pixelSize: 13 }
+            Text { text: Ui.fileCount(App.progress.filesSeen) + " checked. You can keep using the app."; color: AppPalette.tertiary; font.pixelSize: 13 }
         }
     }
 

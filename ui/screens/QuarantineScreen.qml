@@ -49,7 +49,7 @@ ColumnLayout {
                     let n = 0
                     for (let i = 0; i < batchList.count; ++i)
                         n += batchList.itemAt(i) ? batchList.itemAt(i).remainingCount : 0
-                    return n + " items"
+                    return Ui.fileCount(n)
                 }
             }
             StatTile { title: "Batches"; value: String(App.batchCount); detail: "one per clean" }
@@ -173,7 +173,7 @@ ColumnLayout {
             RowLayout {
                 Layout.fillWidth: true
                 SectionLabel { text: "Cleaning history"; Layout.fillWidth: true }
-                Text { objectName: "historyCount"; visible: historyRows.count > 0; text: historyRows.count === 1 ? "1 run" : Ui.integer(historyRows.count) + " runs"; color: AppPalette.tertiary; font.pixelSize: 12 }
+                Text { objectName: "historyCount"; visible: historyRows.count > 0; text: Ui.counted(historyRows.count, "run", "runs"); color: AppPalette.tertiary; font.pixelSize: 12 }
             }
             Text {
                 visible: historyRows.count === 0

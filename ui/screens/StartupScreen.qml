@@ -33,7 +33,7 @@ ColumnLayout {
         RowLayout {
             width: parent.width
             spacing: 26
-            StatTile { objectName: "enabledTile"; title: "Enabled"; value: String(screen.enabledCount); detail: "of " + screen.userCount + " login items" }
+            StatTile { objectName: "enabledTile"; title: "Enabled"; value: String(screen.enabledCount); detail: "of " + Ui.counted(screen.userCount, "login item", "login items") }
             StatTile { title: "Disabled"; value: String(screen.userCount - screen.enabledCount); detail: "kept but inactive" }
             StatTile { title: "System agents"; value: String(screen.systemCount); detail: "managed by installers" }
             Item { Layout.fillWidth: true }
