@@ -1,4 +1,5 @@
 #include "platform/DirectoryWalker.h"
+#include "platform/WalkListing.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,21 +34,6 @@ struct Frame {
     std::size_t next = 0;
 };
 
-EntryType typeFromListing(unsigned char dtype) {
-    switch (dtype) {
-        case DT_REG:
-            return EntryType::regular;
-        case DT_DIR:
-            return EntryType::directory;
-        case DT_LNK:
-            return EntryType::symbolicLink;
-        case DT_UNKNOWN:
-            return EntryType::unknown;
-        default:
-            return EntryType::other;
-    }
-}
-
 enum class Opened { listed, unreadable, loop };
 
 // Takes ownership of fd (closed again unless listed). A folder that is already open further up
@@ -75,7 +61,7 @@ Opened openFrame(Frame& frame, int fd, bool skipHidden, const std::vector<Frame>
     errno = 0;
     while (dirent* d = ::readdir(frame.dir)) {
         const char* name = d->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+        if (listing::isSelfOrParent(name)) {
             continue;
         }
         if (skipHidden && name[0] == '.') {
@@ -234,7 +220,7 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         entry.name = std::string_view(path).substr(nameStart);
         entry.depth = static_cast<int>(stack.size());
         entry.values = EntryValues{};
-        entry.values.type = typeFromListing(listed.dtype);
+        entry.values.type = listing::typeOf(listed.dtype);
         entry.valuesRead = false;
         if (options.readValues || entry.values.type == EntryType::unknown) {
             struct stat st {};
@@ -302,7 +288,7 @@ std::optional<std::vector<std::string>> listDirectory(const std::string& path) {
     std::vector<std::string> names;
     while (dirent* d = ::readdir(dir)) {
         const char* name = d->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+        if (listing::isSelfOrParent(name)) {
             continue;
         }
         names.emplace_back(name);

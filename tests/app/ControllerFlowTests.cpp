@@ -297,7 +297,7 @@ TEST_F(FlowTest, CancellingLargeAndDuplicateScansKeepsTheirOldResults) {
     s.runLargeScan();
     s.runDuplicateScan();
     ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(shown("Found 1 duplicate groups."));
+    EXPECT_TRUE(shown("Found 1 duplicate group."));
     const auto large = *s.largeScan();
     const auto duplicates = *s.duplicateScan();
 

@@ -206,7 +206,7 @@ TEST_F(CliTest, DuplicatesComeInGroupsWithCounters) {
     EXPECT_EQ(doc["skippedHardLinks"], 2);
     EXPECT_EQ(doc["scannedFiles"], 5);
     EXPECT_EQ(doc["reclaimableBytes"], 2 * 1024 * 1024);
-    EXPECT_EQ(doc["notice"], "Found 1 duplicate groups.");
+    EXPECT_EQ(doc["notice"], "Found 1 duplicate group.");
 }
 
 TEST_F(CliTest, MapsOneFolderLevel) {

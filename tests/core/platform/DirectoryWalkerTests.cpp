@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "TempTree.h"
@@ -18,19 +20,46 @@ using kelvane::fixture::TempTree;
 
 namespace {
 
+// Both walks must give the same visits; the parallel one is run on four workers with the
+// visitor under a lock, so the cases below read the same for both.
+enum class Walker { serial, parallel };
+
+WalkOutcome walk(Walker kind, std::string_view root, const WalkOptions& options,
+                 const WalkVisitor& visit, const WalkErrorHandler& onError = {}) {
+    if (kind == Walker::serial) {
+        return walkDirectory(root, options, visit, onError);
+    }
+    std::mutex lock;
+    return walkDirectoryInParallel(
+        root, options, 4,
+        [&](const WalkEntry& entry, unsigned) {
+            const std::lock_guard guard(lock);
+            return visit(entry);
+        },
+        onError);
+}
+
 // Relative path → whether the walk reported it as a folder.
-std::map<std::string, bool> walkAll(const std::string& root, WalkOptions options = {}) {
+std::map<std::string, bool> walkAll(const std::string& root, WalkOptions options = {},
+                                    Walker kind = Walker::serial) {
     std::map<std::string, bool> seen;
-    walkDirectory(root, options, [&](const WalkEntry& entry) {
+    walk(kind, root, options, [&](const WalkEntry& entry) {
         seen[std::string(entry.path.substr(root.size() + 1))] = entry.values.isDirectory();
         return WalkAction::proceed;
     });
     return seen;
 }
 
+class EveryWalker : public ::testing::TestWithParam<Walker> {};
+
 }  // namespace
 
-TEST(DirectoryWalker, VisitsEverythingOnceWithoutFollowingLinksOrEnteringPackages) {
+INSTANTIATE_TEST_SUITE_P(Walks, EveryWalker, ::testing::Values(Walker::serial, Walker::parallel),
+                         [](const auto& param) {
+                             return param.param == Walker::serial ? "serial" : "parallel";
+                         });
+
+TEST_P(EveryWalker, VisitsEverythingOnceWithoutFollowingLinksOrEnteringPackages) {
     TempTree tree;
     tree.file("a/one.txt", 10);
     tree.file("a/.hidden/two.txt", 10);
@@ -38,7 +67,7 @@ TEST(DirectoryWalker, VisitsEverythingOnceWithoutFollowingLinksOrEnteringPackage
     tree.link("a/up", "..");
     tree.link("elsewhere", "/usr");
 
-    const auto seen = walkAll(tree.root());
+    const auto seen = walkAll(tree.root(), {}, GetParam());
     const std::set<std::string> expected{
         "a", "a/one.txt", "a/.hidden", "a/.hidden/two.txt", "a/Thing.bundle", "a/up", "elsewhere"};
     std::set<std::string> names;
@@ -50,14 +79,14 @@ TEST(DirectoryWalker, VisitsEverythingOnceWithoutFollowingLinksOrEnteringPackage
     EXPECT_FALSE(seen.at("a/up"));
 }
 
-TEST(DirectoryWalker, PrefetchedValuesAndPackageFlag) {
+TEST_P(EveryWalker, PrefetchedValuesAndPackageFlag) {
     TempTree tree;
     tree.file("f.bin", 5000, 3.0);
     tree.hardlink("g.bin", "f.bin");
     tree.package("P.app");
     std::map<std::string, WalkEntry> entries;
     std::map<std::string, std::string> keep;  // WalkEntry views die with the visit
-    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+    walk(GetParam(), tree.root(), {}, [&](const WalkEntry& entry) {
         auto copy = entry;
         keep[std::string(entry.name)] = std::string(entry.name);
         copy.path = copy.name = keep[std::string(entry.name)];
@@ -76,19 +105,19 @@ TEST(DirectoryWalker, PrefetchedValuesAndPackageFlag) {
     EXPECT_FALSE(entries.contains("Info.bin"));
 }
 
-TEST(DirectoryWalker, TheVisitorSkipsOrStops) {
+TEST_P(EveryWalker, TheVisitorSkipsOrStops) {
     TempTree tree;
     tree.file("skip/inside.txt", 1);
     tree.file("keep/inside.txt", 1);
     std::set<std::string> seen;
-    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+    walk(GetParam(), tree.root(), {}, [&](const WalkEntry& entry) {
         seen.insert(std::string(entry.name));
         return entry.name == "skip" ? WalkAction::skipDescendants : WalkAction::proceed;
     });
     EXPECT_EQ(seen, (std::set<std::string>{"skip", "keep", "inside.txt"}));
 
     int visits = 0;
-    const auto outcome = walkDirectory(tree.root(), {}, [&](const WalkEntry&) {
+    const auto outcome = walk(GetParam(), tree.root(), {}, [&](const WalkEntry&) {
         ++visits;
         return WalkAction::stop;
     });
@@ -96,7 +125,7 @@ TEST(DirectoryWalker, TheVisitorSkipsOrStops) {
     EXPECT_EQ(visits, 1);
 }
 
-TEST(DirectoryWalker, CancellationIsCheckedBeforeEveryEntry) {
+TEST_P(EveryWalker, CancellationIsCheckedBeforeEveryEntry) {
     TempTree tree;
     for (int i = 0; i < 10; ++i) {
         tree.file("f" + std::to_string(i), 1);
@@ -105,7 +134,7 @@ TEST(DirectoryWalker, CancellationIsCheckedBeforeEveryEntry) {
     WalkOptions options;
     options.stop = stop.get_token();
     int visits = 0;
-    const auto outcome = walkDirectory(tree.root(), options, [&](const WalkEntry&) {
+    const auto outcome = walk(GetParam(), tree.root(), options, [&](const WalkEntry&) {
         if (++visits == 3) {
             stop.request_stop();
         }
@@ -115,19 +144,19 @@ TEST(DirectoryWalker, CancellationIsCheckedBeforeEveryEntry) {
     EXPECT_EQ(visits, 3);
 }
 
-TEST(DirectoryWalker, HiddenEntriesCanBeLeftOut) {
+TEST_P(EveryWalker, HiddenEntriesCanBeLeftOut) {
     TempTree tree;
     tree.file(".secret/a", 1);
     tree.file("b", 1);
     WalkOptions options;
     options.skipHidden = true;
-    EXPECT_EQ(walkAll(tree.root(), options).size(), 1u);
+    EXPECT_EQ(walkAll(tree.root(), options, GetParam()).size(), 1u);
 }
 
-TEST(DirectoryWalker, UnreadableRootAndUnreadableFolders) {
+TEST_P(EveryWalker, UnreadableRootAndUnreadableFolders) {
     std::vector<std::string> errors;
-    const auto outcome = walkDirectory(
-        "/no/such/folder", {}, [](const WalkEntry&) { return WalkAction::proceed; },
+    const auto outcome = walk(
+        GetParam(), "/no/such/folder", {}, [](const WalkEntry&) { return WalkAction::proceed; },
         [&](std::string_view p, int) { errors.emplace_back(p); });
     EXPECT_EQ(outcome, WalkOutcome::unreadableRoot);
     EXPECT_EQ(errors, std::vector<std::string>{"/no/such/folder"});
@@ -142,8 +171,8 @@ TEST(DirectoryWalker, UnreadableRootAndUnreadableFolders) {
         std::int64_t visits = 0, reportedErrors = 0, unreadable = 0;
         WalkOptions options;
         options.unreadableFolders = &unreadable;
-        walkDirectory(
-            tree.path("root"), options,
+        walk(
+            GetParam(), tree.path("root"), options,
             [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
             [&](std::string_view p, int error) {
                 reportedErrors += (p.ends_with("/locked") && error == EACCES) ? 1 : 100;
@@ -194,7 +223,7 @@ class DescriptorLimit {
 
 }  // namespace
 
-TEST(DirectoryWalker, DepthDoesNotDependOnTheDescriptorLimit) {
+TEST_P(EveryWalker, DepthDoesNotDependOnTheDescriptorLimit) {
     TempTree tree;
     const int depth = 1'500;  // deeper than the usual limit of 1,024 open files
     makeChain(tree.root(), depth);
@@ -204,7 +233,7 @@ TEST(DirectoryWalker, DepthDoesNotDependOnTheDescriptorLimit) {
         const DescriptorLimit limit(200);
         WalkOptions options;
         options.unreadableFolders = &unreadable;
-        walkDirectory(tree.root(), options, [&](const WalkEntry& entry) {
+        walk(GetParam(), tree.root(), options, [&](const WalkEntry& entry) {
             (entry.values.isDirectory() ? folders : files) += 1;
             deepest = std::max(deepest, entry.depth);
             return WalkAction::proceed;
@@ -250,7 +279,7 @@ TEST(DirectoryWalker, AFolderSwappedForALinkWhileGivenUpIsNotFollowed) {
     EXPECT_EQ(seen.count("secret.txt"), 1u);  // once, from the root's own listing
 }
 
-TEST(DirectoryWalker, PathsLongerThanPathMax) {
+TEST_P(EveryWalker, PathsLongerThanPathMax) {
     TempTree tree;
     const std::string name(250, 'n');
     int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
@@ -271,7 +300,7 @@ TEST(DirectoryWalker, PathsLongerThanPathMax) {
 
     std::size_t longest = 0;
     bool sawFile = false;
-    walkDirectory(tree.root(), {}, [&](const WalkEntry& entry) {
+    walk(GetParam(), tree.root(), {}, [&](const WalkEntry& entry) {
         longest = std::max(longest, entry.path.size());
         sawFile |= entry.name == "deep.txt" && entry.valuesRead && entry.values.logicalSize == 1;
         return WalkAction::proceed;
@@ -295,7 +324,7 @@ TEST(DirectoryWalker, PathsLongerThanPathMax) {
     ::close(rootFd);
 }
 
-TEST(DirectoryWalker, ABindMountLoopIsNotEnteredTwice) {
+TEST_P(EveryWalker, ABindMountLoopIsNotEnteredTwice) {
     TempTree tree;
     tree.file("outer/file.txt", 1);
     tree.folder("outer/mirror");
@@ -305,12 +334,94 @@ TEST(DirectoryWalker, ABindMountLoopIsNotEnteredTwice) {
     }
     int visits = 0;
     std::vector<int> loopErrors;
-    walkDirectory(
-        tree.path("outer"), {}, [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
+    walk(
+        GetParam(), tree.path("outer"), {},
+        [&](const WalkEntry&) { return ++visits, WalkAction::proceed; },
         [&](std::string_view, int error) { loopErrors.push_back(error); });
     ::umount2(tree.path("outer/mirror").c_str(), MNT_DETACH);
     EXPECT_EQ(visits, 2);  // file.txt and mirror, whose contents are outer again
     EXPECT_EQ(loopErrors, std::vector<int>{ELOOP});
+}
+
+TEST(ParallelWalk, AWideTreeIsVisitedOnceWhicheverWorkerListsIt) {
+    TempTree tree;
+    for (int folder = 0; folder < 60; ++folder) {
+        for (int file = 0; file < 15; ++file) {
+            tree.file("top" + std::to_string(folder % 6) + "/f" + std::to_string(folder) + "/" +
+                          std::to_string(file),
+                      1);
+        }
+    }
+    std::mutex lock;
+    std::multiset<std::string> seen;
+    std::set<unsigned> workers;
+    const auto outcome =
+        walkDirectoryInParallel(tree.root(), {}, 8, [&](const WalkEntry& entry, unsigned worker) {
+            const std::lock_guard guard(lock);
+            seen.insert(std::string(entry.path));
+            workers.insert(worker);
+            return WalkAction::proceed;
+        });
+    EXPECT_EQ(outcome, WalkOutcome::completed);
+    EXPECT_EQ(seen.size(), 6u + 60u + 60u * 15u);
+    EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()).size(), seen.size());
+    EXPECT_LT(*workers.rbegin(), parallelWalkWorkers(8));
+}
+
+TEST(ParallelWalk, AFolderSwappedForALinkBeforeItIsOpenedIsNotFollowed) {
+    TempTree tree;
+    tree.file("a/inside.txt", 1);
+    tree.file("elsewhere/secret.txt", 1);
+    std::mutex lock;
+    std::multiset<std::string> seen;
+    bool swapped = false;
+    std::int64_t unreadable = 0;
+    WalkOptions options;
+    options.unreadableFolders = &unreadable;
+    walkDirectoryInParallel(tree.root(), options, 4, [&](const WalkEntry& entry, unsigned) {
+        const std::lock_guard guard(lock);
+        seen.insert(std::string(entry.name));
+        // "a" is listed in the root but opened only after the root's listing is done.
+        if (entry.name == "a" && !swapped) {
+            swapped = ::rename(tree.path("a").c_str(), tree.path("a-moved").c_str()) == 0 &&
+                      ::symlink(tree.path("elsewhere").c_str(), tree.path("a").c_str()) == 0;
+        }
+        return WalkAction::proceed;
+    });
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(seen.count("secret.txt"), 1u);  // from "elsewhere" itself, never through "a"
+    EXPECT_FALSE(seen.contains("inside.txt"));
+    EXPECT_EQ(unreadable, 1);
+}
+
+TEST(ParallelWalk, AStopEndsTheWalkWithinAnEntryPerWorker) {
+    TempTree tree;
+    for (int folder = 0; folder < 40; ++folder) {
+        for (int file = 0; file < 25; ++file) {
+            tree.file("f" + std::to_string(folder) + "/" + std::to_string(file), 1);
+        }
+    }
+    std::stop_source stop;
+    WalkOptions options;
+    options.stop = stop.get_token();
+    std::atomic<int> visits{0};
+    const auto outcome =
+        walkDirectoryInParallel(tree.root(), options, 8, [&](const WalkEntry&, unsigned) {
+            if (++visits == 100) {
+                stop.request_stop();
+            }
+            return WalkAction::proceed;
+        });
+    EXPECT_EQ(outcome, WalkOutcome::cancelled);
+    EXPECT_LE(visits.load(), 100 + static_cast<int>(parallelWalkWorkers(8)));
+
+    visits = 0;
+    const auto stopped =
+        walkDirectoryInParallel(tree.root(), {}, 8, [&](const WalkEntry&, unsigned) {
+            return ++visits == 50 ? WalkAction::stop : WalkAction::proceed;
+        });
+    EXPECT_EQ(stopped, WalkOutcome::stopped);
+    EXPECT_LE(visits.load(), 50 + static_cast<int>(parallelWalkWorkers(8)));
 }
 
 TEST(DirectoryListing, ShallowNamesOrNothing) {
