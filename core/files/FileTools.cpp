@@ -27,7 +27,7 @@ std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {
     return summarize(path, std::move(stop)).allocatedSize;
 }
 
-ItemSummary summarize(const std::string& path, std::stop_token stop) {
+ItemSummary summarize(const std::string& path, std::stop_token stop, unsigned workers) {
     ItemSummary summary;
     const auto own = entryValues(path, false);
     if (!own) {
@@ -47,45 +47,64 @@ ItemSummary summarize(const std::string& path, std::stop_token stop) {
         return summary;
     }
     // A file with several names inside the folder takes its space once (du does the same);
-    // it is freed only when all of its names are inside.
+    // it is freed only when all of its names are inside. Each worker of the walk keeps its
+    // own tally; they are merged after, so the sums do not depend on who saw what.
     struct NamesInside {
         std::uint64_t linkCount;
         std::uint64_t seen;
         std::int64_t allocatedSize;
     };
-    std::map<std::pair<std::uint64_t, std::uint64_t>, NamesInside> linked;
+    struct Tally {
+        std::int64_t singleNamed = 0;
+        Date newest = distantPast();
+        bool holdsSyncMarker = false;
+        std::map<std::pair<std::uint64_t, std::uint64_t>, NamesInside> linked;
+    };
+    const unsigned count = platform::parallelWalkWorkers(workers);
+    std::vector<Tally> tallies(count);
     platform::WalkOptions options;
     options.stop = std::move(stop);
     options.unreadableFolders = &summary.unreadableFolders;
-    const auto outcome =
-        platform::walkDirectory(path, options, [&](const platform::WalkEntry& entry) {
+    const auto outcome = platform::walkDirectoryInParallel(
+        path, options, count, [&](const platform::WalkEntry& entry, unsigned worker) {
             if (!entry.valuesRead) {
                 return platform::WalkAction::proceed;
             }
+            auto& tally = tallies[worker];
             const auto& values = entry.values;
-            summary.newestModification = std::max(summary.newestModification, values.modified);
-            summary.holdsSyncMarker |= entry.name == SyncedFolders::syncMarkerName;
+            tally.newest = std::max(tally.newest, values.modified);
+            tally.holdsSyncMarker |= entry.name == SyncedFolders::syncMarkerName;
             if (!values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }
             if (values.linkCount < 2) {
-                summary.allocatedSize = saturatingAdd(summary.allocatedSize, values.allocatedSize);
-                summary.freeableSize = saturatingAdd(summary.freeableSize, values.allocatedSize);
+                tally.singleNamed = saturatingAdd(tally.singleNamed, values.allocatedSize);
                 return platform::WalkAction::proceed;
             }
             auto [it, first] =
-                linked.try_emplace({values.device, values.inode},
-                                   NamesInside{values.linkCount, 0, values.allocatedSize});
+                tally.linked.try_emplace({values.device, values.inode},
+                                         NamesInside{values.linkCount, 0, values.allocatedSize});
             ++it->second.seen;
-            if (first) {
-                summary.allocatedSize = saturatingAdd(summary.allocatedSize, values.allocatedSize);
-            }
             return platform::WalkAction::proceed;
         });
     if (outcome == platform::WalkOutcome::unreadableRoot) {
         summary.unreadableFolders = 1;
     }
+    std::map<std::pair<std::uint64_t, std::uint64_t>, NamesInside> linked;
+    for (auto& tally : tallies) {
+        summary.allocatedSize = saturatingAdd(summary.allocatedSize, tally.singleNamed);
+        summary.freeableSize = saturatingAdd(summary.freeableSize, tally.singleNamed);
+        summary.newestModification = std::max(summary.newestModification, tally.newest);
+        summary.holdsSyncMarker |= tally.holdsSyncMarker;
+        for (const auto& [identity, file] : tally.linked) {
+            auto [it, first] = linked.try_emplace(identity, file);
+            if (!first) {
+                it->second.seen += file.seen;
+            }
+        }
+    }
     for (const auto& [identity, file] : linked) {
+        summary.allocatedSize = saturatingAdd(summary.allocatedSize, file.allocatedSize);
         summary.linkedFiles.push_back({identity.first, identity.second, file.allocatedSize});
         if (file.seen >= file.linkCount) {
             summary.freeableSize = saturatingAdd(summary.freeableSize, file.allocatedSize);

@@ -47,7 +47,9 @@ struct ItemSummary {
     };
     std::vector<LinkedFile> linkedFiles;
 };
-ItemSummary summarize(const std::string& path, std::stop_token stop = {});
+// `workers`: the walk's threads (0: one per core); 1 walks on the calling thread alone, for
+// the many small items of a junk scan.
+ItemSummary summarize(const std::string& path, std::stop_token stop = {}, unsigned workers = 1);
 std::int64_t linkCount(const std::string& path);
 bool isSymbolicLink(const std::string& path);
 bool isPackage(const std::string& path);

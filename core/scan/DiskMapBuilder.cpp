@@ -9,7 +9,6 @@
 #include "platform/FileURL.h"
 #include "platform/PathText.h"
 #include "support/Hashing.h"
-#include "support/Parallel.h"
 #include "support/Saturating.h"
 
 namespace kelvane {
@@ -27,18 +26,19 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
     const auto names = platform::listDirectory(folder).value_or(std::vector<std::string>{});
     const auto folderValues = platform::entryValues(folder, true);
 
-    // Each child is one walk of its own subtree; the walks are independent, so they run on all
-    // cores. A slot stays empty for a link, an empty item, or one reached after a stop.
+    // Each child is one walk of its own subtree, on all cores: one large child (the usual
+    // shape of a home folder) keeps every core busy, which a walk per core could not. A slot
+    // stays empty for a link, an empty item, or one reached after a stop.
     std::vector<std::optional<DiskMapNode>> measured(names.size());
     std::vector<std::vector<FileTools::ItemSummary::LinkedFile>> linked(names.size());
-    parallelFor(names.size(), [&](std::size_t i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         if (stop.stop_requested()) {
-            return;
+            break;
         }
         auto childPath = path::appending(folder, names[i]);
         const auto values = platform::entryValues(childPath, false);
         if (!values || values->isSymbolicLink()) {
-            return;
+            continue;
         }
         // Another file system mounted here is not this folder's space (du -x agrees).
         if (folderValues && values->isDirectory() && values->device != folderValues->device) {
@@ -48,13 +48,13 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
             mount.isDirectory = true;
             mount.isMountPoint = true;
             measured[i] = std::move(mount);
-            return;
+            continue;
         }
-        auto summary = FileTools::summarize(childPath, stop);
+        auto summary = FileTools::summarize(childPath, stop, 0);
         // A walk cut short by the stop measured only part of the child.
         if (stop.stop_requested() ||
             (summary.allocatedSize <= 0 && summary.unreadableFolders == 0)) {
-            return;
+            continue;
         }
         DiskMapNode child;
         child.path = std::move(childPath);
@@ -64,7 +64,7 @@ std::optional<DiskMapNode> DiskMapBuilder::node(const std::string& pathText,
         child.unreadableFolders = summary.unreadableFolders;
         measured[i] = std::move(child);
         linked[i] = std::move(summary.linkedFiles);
-    });
+    }
 
     // A file with names in two children takes its space once, in the first child that lists
     // it, so the children add up to what the folder holds.

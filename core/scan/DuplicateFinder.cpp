@@ -1,6 +1,9 @@
 // The duplicate finder as a pipeline: collectBySize → groupByHead → groupByContent → groups.
 
 #include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <mutex>
 #include <numeric>
 #include <unordered_map>
 
@@ -109,19 +112,31 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
     const ExpandedIgnoreList ignored(ignoreList);
     const auto resolvedRoot = platform::resolveSymbolicLinks(root);
 
-    // Equal size: most files are set apart here from the walk's values alone.
-    OrderedBuckets<std::int64_t> bySize;
+    // Equal size: most files are set apart here from the walk's values alone. The walk runs on
+    // every core, each worker keeping its own candidates and counts, merged in path order so
+    // the groups do not depend on which worker met which file.
+    const unsigned workers = platform::parallelWalkWorkers(0);
+    struct Tally {
+        std::vector<Candidate> candidates;
+        std::int64_t skippedProtected = 0;
+        std::int64_t skippedHardLinks = 0;
+    };
+    std::vector<Tally> tallies(workers);
+    std::atomic<std::int64_t> scanned{0};
+    std::atomic<bool> truncated{false};
+    std::mutex progressLock;
     platform::WalkOptions options;
     options.stop = stop;
     options.unreadableFolders = &result.unreadableFolders;
-    const auto outcome =
-        platform::walkDirectory(root, options, [&](const platform::WalkEntry& entry) {
-            ++result.scannedFiles;
-            if (progress && result.scannedFiles % 500 == 0) {
-                progress(result.scannedFiles);
+    const auto outcome = platform::walkDirectoryInParallel(
+        root, options, workers, [&](const platform::WalkEntry& entry, unsigned worker) {
+            const auto seen = scanned.fetch_add(1, std::memory_order_relaxed) + 1;
+            if (progress && seen % 500 == 0) {
+                const std::lock_guard guard(progressLock);
+                progress(seen);
             }
-            if (result.scannedFiles >= fileLimit) {
-                result.truncated = true;
+            if (seen >= fileLimit) {
+                truncated = true;
                 return platform::WalkAction::stop;
             }
             // A folder Syncthing keeps in step with other devices, whatever its name.
@@ -132,13 +147,14 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
             if (!entry.valuesRead || !values.isRegularFile()) {
                 return platform::WalkAction::proceed;
             }
+            auto& tally = tallies[worker];
             const auto resolved = path::rebased(entry.path, root, resolvedRoot);
             if (places.contains(entry.path, resolved) || ignored.contains(entry.path)) {
-                ++result.skippedProtected;
+                ++tally.skippedProtected;
                 return platform::WalkAction::proceed;
             }
             if (values.linkCount > 1) {
-                ++result.skippedHardLinks;
+                ++tally.skippedHardLinks;
                 return platform::WalkAction::proceed;
             }
             // Equal bytes have equal lengths, not always equal allocations (a sparse copy of a
@@ -146,8 +162,7 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
             if (std::max(values.logicalSize, values.allocatedSize) < minSize) {
                 return platform::WalkAction::proceed;
             }
-            bySize.add(
-                values.logicalSize,
+            tally.candidates.push_back(
                 Candidate{ScanItem{std::string(entry.path), values.allocatedSize, values.modified,
                                    duplicatesRuleID, RuleGroup::system, ScanItem::Kind::file},
                           values.logicalSize, std::nullopt});
@@ -156,7 +171,23 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
     if (outcome == platform::WalkOutcome::unreadableRoot) {
         return DuplicateScan{};
     }
+    result.scannedFiles = std::min(scanned.load(), fileLimit);
+    result.truncated = truncated.load();
     result.cancelled = outcome == platform::WalkOutcome::cancelled;
+    std::vector<Candidate> candidates;
+    for (auto& tally : tallies) {
+        result.skippedProtected += tally.skippedProtected;
+        result.skippedHardLinks += tally.skippedHardLinks;
+        std::move(tally.candidates.begin(), tally.candidates.end(), std::back_inserter(candidates));
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.item.path < b.item.path; });
+    OrderedBuckets<std::int64_t> bySize;
+    for (auto& candidate : candidates) {
+        const auto size = candidate.logicalSize;
+        bySize.add(size, std::move(candidate));
+    }
+    candidates = {};
 
     // Equal head: the first 256 KiB of every file that shares its size with another.
     OrderedBuckets<std::string> byHead;

@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <mutex>
 
 #include "files/FileTools.h"
 #include "files/SyncedFolders.h"
@@ -40,14 +43,23 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
     platform::WalkOptions options;
     options.stop = stop;
     options.unreadableFolders = &result.unreadableFolders;
-    const auto outcome =
-        platform::walkDirectory(root, options, [&](const platform::WalkEntry& entry) {
-            ++result.scannedFiles;
-            if (progress && result.scannedFiles % 400 == 0) {
-                progress(result.scannedFiles);
+    // The walk runs on every core; each worker keeps its own finds, merged after. The budgets
+    // are shared counters, so they hold exactly however the folders are spread.
+    const unsigned workers = platform::parallelWalkWorkers(0);
+    std::vector<std::vector<ScanItem>> found(workers);
+    std::atomic<std::int64_t> scanned{0};
+    std::atomic<std::size_t> kept{0};
+    std::atomic<bool> truncated{false};
+    std::mutex progressLock;
+    const auto outcome = platform::walkDirectoryInParallel(
+        root, options, workers, [&](const platform::WalkEntry& entry, unsigned worker) {
+            const auto seen = scanned.fetch_add(1, std::memory_order_relaxed) + 1;
+            if (progress && seen % 400 == 0) {
+                const std::lock_guard guard(progressLock);
+                progress(seen);
             }
-            if (result.scannedFiles >= fileLimit || result.items.size() >= resultLimit) {
-                result.truncated = true;
+            if (seen >= fileLimit || kept.load(std::memory_order_relaxed) >= resultLimit) {
+                truncated = true;
                 return platform::WalkAction::stop;
             }
             // A folder Syncthing keeps in step with other devices, whatever its name.
@@ -71,20 +83,31 @@ LargeFileScan CleanScanner::scanLargeFiles(const std::string& rootText, std::int
             if (places.contains(entry.path, resolved) || ignored.contains(entry.path)) {
                 return platform::WalkAction::proceed;
             }
-            result.items.push_back(ScanItem{std::string(entry.path), values.allocatedSize,
-                                            values.modified, largeFilesRuleID, RuleGroup::system,
-                                            ScanItem::Kind::file});
+            kept.fetch_add(1, std::memory_order_relaxed);
+            found[worker].push_back(ScanItem{std::string(entry.path), values.allocatedSize,
+                                             values.modified, largeFilesRuleID, RuleGroup::system,
+                                             ScanItem::Kind::file});
             return platform::WalkAction::proceed;
         });
     if (outcome == platform::WalkOutcome::unreadableRoot) {
         return LargeFileScan{};
     }
+    result.scannedFiles = std::min(scanned.load(), fileLimit);
+    result.truncated = truncated.load();
     result.cancelled = outcome == platform::WalkOutcome::cancelled;
+    for (auto& items : found) {
+        std::move(items.begin(), items.end(), std::back_inserter(result.items));
+    }
     if (progress) {
         progress(result.scannedFiles);
     }
-    std::stable_sort(result.items.begin(), result.items.end(),
-                     [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
+    // Largest first; equal sizes by path, so the list is the same whichever worker found what.
+    std::sort(result.items.begin(), result.items.end(), [](const ScanItem& a, const ScanItem& b) {
+        return a.size != b.size ? a.size > b.size : a.path < b.path;
+    });
+    if (result.items.size() > resultLimit) {
+        result.items.resize(resultLimit);
+    }
     return result;
 }
 
