@@ -6,6 +6,7 @@
 #include <mutex>
 #include <numeric>
 #include <unordered_map>
+#include <utility>
 
 #include "files/FileTools.h"
 #include "files/SyncedFolders.h"
@@ -45,7 +46,7 @@ namespace {
 struct Candidate {
     ScanItem item;
     std::int64_t logicalSize = 0;
-    std::optional<std::string> head;  // set by the second stage
+    std::optional<platform::Sha256Head> head;  // set by the second stage
 };
 
 // Lists keyed by text or size, kept in the order their keys were first met so that results do
@@ -73,23 +74,35 @@ class OrderedBuckets {
 // Computes digest(candidate) for every candidate of every bucket holding two or more, across
 // the cores, and returns those candidates in bucket order with their digests.
 template <class Digest>
-std::vector<std::pair<Candidate, std::optional<std::string>>> digestShared(
-    std::vector<std::vector<Candidate>>& buckets, Digest digest) {
-    std::vector<std::pair<Candidate, std::optional<std::string>>> work;
+auto digestShared(std::vector<std::vector<Candidate>>& buckets, Digest digest) {
+    using Result = decltype(digest(std::declval<const Candidate&>()));
+    std::vector<std::pair<Candidate, Result>> work;
     for (auto& bucket : buckets) {
         if (bucket.size() < 2) {
             continue;
         }
         for (auto& candidate : bucket) {
-            work.emplace_back(std::move(candidate), std::nullopt);
+            work.emplace_back(std::move(candidate), Result{});
         }
     }
-    // Largest first, so the last file hashed is a small one and both cores finish together.
     std::vector<std::size_t> order(work.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return work[a].first.logicalSize > work[b].first.logicalSize;
-    });
+    // Files the page cache does not hold are read in the order their data lies on the disk,
+    // so the disk reads ahead instead of seeking between files. Cached ones are taken largest
+    // first, so the last file hashed is a small one and the cores finish together.
+    const bool cold = !work.empty() && !platform::isCached(work.front().first.item.path);
+    if (cold) {
+        std::vector<std::uint64_t> where(work.size());
+        parallelFor(work.size(), [&](std::size_t i) {
+            where[i] = platform::physicalOffset(work[i].first.item.path).value_or(0);
+        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return where[a] < where[b]; });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return work[a].first.logicalSize > work[b].first.logicalSize;
+        });
+    }
     parallelFor(order.size(), [&](std::size_t i) {
         auto& [candidate, result] = work[order[i]];
         result = digest(candidate);
@@ -187,55 +200,113 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
         const auto size = candidate.logicalSize;
         bySize.add(size, std::move(candidate));
     }
-    candidates = {};
+    std::vector<Candidate>().swap(candidates);
 
-    // Equal head: the first 256 KiB of every file that shares its size with another.
+    // Equal head: the first 256 KiB of every file that shares its size with another. The
+    // hashing's state after the head is kept, so the whole-file digest reads only the rest.
     OrderedBuckets<std::string> byHead;
-    for (auto& [candidate, head] : digestShared(
-             bySize.buckets(), [](const Candidate& c) { return partialHash(c.item.path); })) {
-        if (head) {
-            candidate.head = head;
-            byHead.add(std::to_string(candidate.logicalSize) + "-" + *head, std::move(candidate));
-        }
-    }
-
-    // Equal content: the whole file, for every file that shares its head with another. A file
-    // no longer than the head was read whole already.
-    OrderedBuckets<std::string> byContent;
-    for (auto& [candidate, digest] :
-         digestShared(byHead.buckets(), [](const Candidate& c) -> std::optional<std::string> {
-             if (c.logicalSize > 0 && static_cast<std::size_t>(c.logicalSize) <= headHashBytes &&
-                 FileTools::modificationDate(c.item.path) == c.item.modified) {
-                 return c.head;
-             }
-             return fullHash(c.item.path);
+    for (auto& [candidate, head] : digestShared(bySize.buckets(), [](const Candidate& c) {
+             return platform::sha256OfHeadKept(c.item.path, headHashBytes);
          })) {
-        if (digest) {
-            byContent.add(*digest, std::move(candidate));
+        if (head) {
+            auto key = std::to_string(candidate.logicalSize) + "-" + head->digest;
+            candidate.head = std::move(head);
+            byHead.add(key, std::move(candidate));
         }
     }
 
-    auto& contentBuckets = byContent.buckets();
-    for (std::size_t k = 0; k < contentBuckets.size(); ++k) {
-        auto& bucket = contentBuckets[k];
-        if (bucket.size() < 2) {
-            continue;
+    // Equal content: each set of files with one length and one head is read side by side
+    // after the head. Only the first of a set is hashed (its digest names the group); the
+    // others are compared with it byte for byte, and those that differ form a set of their
+    // own. The sets are independent, so they are spread over the cores, largest first.
+    auto& headBuckets = byHead.buckets();
+    std::vector<std::size_t> shared;
+    for (std::size_t k = 0; k < headBuckets.size(); ++k) {
+        auto& bucket = headBuckets[k];
+        // A file no longer than its head was read whole already, if it has not changed since.
+        std::erase_if(bucket, [](const Candidate& c) {
+            return c.head->wholeFile && FileTools::modificationDate(c.item.path) != c.item.modified;
+        });
+        if (bucket.size() >= 2) {
+            shared.push_back(k);
         }
-        DuplicateGroup group;
-        group.id = group.hash = byContent.key(k);
-        group.files.reserve(bucket.size());
-        for (auto& candidate : bucket) {
-            group.files.push_back(std::move(candidate.item));
+    }
+    std::stable_sort(shared.begin(), shared.end(), [&](std::size_t a, std::size_t b) {
+        return headBuckets[a].front().logicalSize *
+                   static_cast<std::int64_t>(headBuckets[a].size()) >
+               headBuckets[b].front().logicalSize *
+                   static_cast<std::int64_t>(headBuckets[b].size());
+    });
+    struct Found {
+        std::string digest;
+        std::vector<Candidate> copies;
+    };
+    std::vector<std::vector<Found>> found(shared.size());
+    // Files read beside the first at once: bounds the descriptors a set holds.
+    constexpr std::size_t batch = 31;
+    parallelFor(shared.size(), [&](std::size_t k) {
+        auto pending = std::move(headBuckets[shared[k]]);
+        while (pending.size() >= 2 && !stop.stop_requested()) {
+            Found set;
+            std::vector<Candidate> differ;
+            bool firstReadable = true;
+            for (std::size_t from = 1; from < pending.size() && firstReadable; from += batch) {
+                const auto to = std::min(pending.size(), from + batch);
+                std::vector<std::string> paths{pending[0].item.path};
+                std::vector<const platform::Sha256Head*> heads{&*pending[0].head};
+                for (auto i = from; i < to; ++i) {
+                    paths.push_back(pending[i].item.path);
+                    heads.push_back(&*pending[i].head);
+                }
+                const auto same = platform::compareWithFirst(paths, heads, hashChunkBytes);
+                if (!same.digest) {
+                    firstReadable = false;
+                    break;
+                }
+                set.digest = *same.digest;
+                for (auto i = from; i < to; ++i) {
+                    (same.same[i - from + 1] ? set.copies : differ)
+                        .push_back(std::move(pending[i]));
+                }
+            }
+            if (!firstReadable) {
+                // The first cannot be read to its end: the others are compared among themselves.
+                pending.erase(pending.begin());
+                continue;
+            }
+            if (!set.copies.empty()) {
+                set.copies.insert(set.copies.begin(), std::move(pending[0]));
+                found[k].push_back(std::move(set));
+            }
+            pending = std::move(differ);
         }
-        std::stable_sort(
-            group.files.begin(), group.files.end(),
-            [](const ScanItem& a, const ScanItem& b) { return a.modified > b.modified; });
-        // What removing one copy surely frees: copies may take different space on the disk.
-        group.size =
-            std::min_element(group.files.begin(), group.files.end(),
+    });
+    if (stop.stop_requested()) {
+        result.cancelled = true;
+    }
+    // Groups in the order their sets were met, so the result does not depend on the cores.
+    std::vector<std::size_t> byBucket(shared.size());
+    std::iota(byBucket.begin(), byBucket.end(), 0);
+    std::sort(byBucket.begin(), byBucket.end(),
+              [&](std::size_t a, std::size_t b) { return shared[a] < shared[b]; });
+    for (const auto k : byBucket) {
+        for (auto& set : found[k]) {
+            DuplicateGroup group;
+            group.id = group.hash = set.digest;
+            group.files.reserve(set.copies.size());
+            for (auto& candidate : set.copies) {
+                group.files.push_back(std::move(candidate.item));
+            }
+            std::stable_sort(
+                group.files.begin(), group.files.end(),
+                [](const ScanItem& a, const ScanItem& b) { return a.modified > b.modified; });
+            // What removing one copy surely frees: copies may take different space on the disk.
+            group.size = std::min_element(
+                             group.files.begin(), group.files.end(),
                              [](const ScanItem& a, const ScanItem& b) { return a.size < b.size; })
-                ->size;
-        result.groups.push_back(std::move(group));
+                             ->size;
+            result.groups.push_back(std::move(group));
+        }
     }
     std::stable_sort(result.groups.begin(), result.groups.end(),
                      [](const DuplicateGroup& a, const DuplicateGroup& b) {

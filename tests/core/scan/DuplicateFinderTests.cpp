@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 
 #include "TempTree.h"
 #include "files/FileTools.h"
+#include "platform/Sha256.h"
 #include "scan/CleanScanner.h"
 
 using namespace kelvane;
@@ -53,6 +55,35 @@ TEST(DuplicateHashes, HeadAndWholeFile) {
     EXPECT_EQ(CleanScanner::fullHash(tree.root()), std::nullopt);  // a folder cannot be read
 }
 
+TEST(DuplicateHashes, TheWholeDigestGoesOnFromTheHeadAndOnlyForTheSameFile) {
+    TempTree tree;
+    const auto big = writeContent(tree, "big", headHashBytes * 3 + 123, 1);
+    const auto small = writeContent(tree, "small", 1000, 2);
+    auto head = platform::sha256OfHeadKept(big, headHashBytes);
+    ASSERT_TRUE(head);
+    EXPECT_FALSE(head->wholeFile);
+    EXPECT_EQ(head->digest, CleanScanner::partialHash(big));
+    EXPECT_EQ(platform::sha256OfRest(big, *head, 65'536), CleanScanner::fullHash(big));
+    // Twice from the same head: the kept state is copied, never used up.
+    EXPECT_EQ(platform::sha256OfRest(big, *head, hashChunkBytes), CleanScanner::fullHash(big));
+
+    const auto whole = platform::sha256OfHeadKept(small, headHashBytes);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->wholeFile);
+    EXPECT_EQ(platform::sha256OfRest(small, *whole, 65'536), CleanScanner::fullHash(small));
+
+    // Rewritten after its head was read (a byte beyond the head, a new modification time):
+    // no digest that would mix two contents.
+    writeContent(tree, "big", headHashBytes * 3 + 123, 1, headHashBytes * 2, 0.5);
+    EXPECT_EQ(platform::sha256OfRest(big, *head, 65'536), std::nullopt);
+    // Another file at the same name, longer by a byte.
+    const auto fresh = platform::sha256OfHeadKept(big, headHashBytes);
+    ASSERT_TRUE(fresh);
+    ::unlink(big.c_str());
+    writeContent(tree, "big", headHashBytes * 3 + 124, 1, headHashBytes * 2, 0.5);
+    EXPECT_EQ(platform::sha256OfRest(big, *fresh, 65'536), std::nullopt);
+}
+
 TEST(Duplicates, IdenticalCopiesNewestFirstAndDecoysApart) {
     TempTree tree;
     const std::size_t size = 600'000;
@@ -74,6 +105,31 @@ TEST(Duplicates, IdenticalCopiesNewestFirstAndDecoysApart) {
     EXPECT_EQ(group.reclaimableBytes(), 2 * group.size);
     EXPECT_EQ(scan.reclaimableBytes(), group.reclaimableBytes());
     EXPECT_EQ(group.files[0].ruleID, "duplicates");
+}
+
+TEST(Duplicates, CopiesBesideAFirstThatDiffersAndMoreCopiesThanABatch) {
+    TempTree tree;
+    const std::size_t length = headHashBytes + 5000;
+    // "a" sorts first and differs from the others only past the head.
+    writeContent(tree, "set/a", length, 3, length - 10);
+    writeContent(tree, "set/b", length, 3);
+    writeContent(tree, "set/c", length, 3);
+    for (int i = 0; i < 40; ++i) {
+        writeContent(tree, "many/" + std::to_string(100 + i), length, 4);
+    }
+    const auto scan = scanDuplicates(tree.root());
+    ASSERT_EQ(scan.groups.size(), 2u);
+    std::map<std::size_t, std::vector<std::string>> bySize;
+    for (const auto& group : scan.groups) {
+        for (const auto& file : group.files) {
+            bySize[group.files.size()].push_back(file.path);
+        }
+        EXPECT_EQ(group.hash, CleanScanner::fullHash(group.files.front().path));
+    }
+    ASSERT_TRUE(bySize.contains(2));
+    std::sort(bySize[2].begin(), bySize[2].end());
+    EXPECT_EQ(bySize[2], (std::vector<std::string>{tree.path("set/b"), tree.path("set/c")}));
+    EXPECT_TRUE(bySize.contains(40));
 }
 
 TEST(Duplicates, HardLinksAndSkipCountersForAnySize) {
