@@ -65,21 +65,22 @@ using WalkErrorHandler = std::function<void(std::string_view path, int error)>;
 WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
                           const WalkVisitor& visit, const WalkErrorHandler& onError = {});
 
-// The same walk on `workers` threads (0: one per core, at most 8), for scans whose result does
-// not depend on the order of the visits. Each folder is listed by one worker, its entries are
-// visited by that worker in listing order, and its subfolders are handed to whichever worker is
-// free, so folders are visited in no fixed order relative to each other. `visit` is called
-// from several threads at once with the worker's number (0 ..< workers actually started), so a
-// scan keeps one accumulator per worker and merges them afterwards; `onError` is called under
-// a lock. Every folder is opened beneath the root without following any link and accepted only
-// when it is the folder its parent listed; a worker holds two descriptors at most, so depth and
-// the descriptor limit do not matter. Cancellation and WalkAction::stop end the walk within one
-// entry per worker.
+// The same walk on `workers` threads (0: twice the cores, at least 4, at most 8), for scans whose
+// result does not depend on the order of the visits. Each folder is listed by one worker, its
+// entries are visited by that worker in listing order, and its subfolders are handed to whichever
+// worker is free, so folders are visited in no fixed order relative to each other. `visit` is
+// called from several threads at once with the worker's number (0 ..< workers actually started), so
+// a scan keeps one accumulator per worker and merges them afterwards; `onError` is called under a
+// lock. Every folder is opened beneath the root without following any link and accepted only when
+// it is the folder its parent listed; a worker holds two descriptors at most, so depth and the
+// descriptor limit do not matter. Cancellation and WalkAction::stop end the walk within one entry
+// per worker.
 using ParallelWalkVisitor = std::function<WalkAction(const WalkEntry&, unsigned worker)>;
 WalkOutcome walkDirectoryInParallel(std::string_view root, const WalkOptions& options,
                                     unsigned workers, const ParallelWalkVisitor& visit,
                                     const WalkErrorHandler& onError = {});
-// How many workers walkDirectoryInParallel starts for `workers` (0: one per core, at most 8).
+// How many workers walkDirectoryInParallel starts for `workers` (0: twice the cores, at least
+// 4, at most 8).
 unsigned parallelWalkWorkers(unsigned workers);
 
 // The names directly inside a folder, hidden ones included, in listing order; nothing when

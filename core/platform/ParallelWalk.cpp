@@ -361,7 +361,9 @@ class Walk {
 
 unsigned parallelWalkWorkers(unsigned workers) {
     if (workers == 0) {
-        workers = std::max(1U, std::thread::hardware_concurrency());
+        // Twice the cores, at least four: a walk that waits on the disk keeps more reads in
+        // flight, and a warm one loses nothing by the extra threads.
+        workers = std::max(4U, 2 * std::max(1U, std::thread::hardware_concurrency()));
     }
     return std::min(workers, 8U);
 }

@@ -71,6 +71,10 @@ class OrderedBuckets {
     std::vector<std::vector<Candidate>> buckets_;
 };
 
+// Files read at once when the page cache does not hold them: the disk serves several reads in
+// flight faster than one after another.
+constexpr unsigned readersWhenCold = 6;
+
 // Computes digest(candidate) for every candidate of every bucket holding two or more, across
 // the cores, and returns those candidates in bucket order with their digests.
 template <class Digest>
@@ -103,10 +107,13 @@ auto digestShared(std::vector<std::vector<Candidate>>& buckets, Digest digest) {
             return work[a].first.logicalSize > work[b].first.logicalSize;
         });
     }
-    parallelFor(order.size(), [&](std::size_t i) {
-        auto& [candidate, result] = work[order[i]];
-        result = digest(candidate);
-    });
+    parallelFor(
+        order.size(),
+        [&](std::size_t i) {
+            auto& [candidate, result] = work[order[i]];
+            result = digest(candidate);
+        },
+        cold ? readersWhenCold : 0);
     return work;
 }
 
@@ -244,43 +251,49 @@ DuplicateScan CleanScanner::scanDuplicates(const std::string& rootText, std::int
     std::vector<std::vector<Found>> found(shared.size());
     // Files read beside the first at once: bounds the descriptors a set holds.
     constexpr std::size_t batch = 31;
-    parallelFor(shared.size(), [&](std::size_t k) {
-        auto pending = std::move(headBuckets[shared[k]]);
-        while (pending.size() >= 2 && !stop.stop_requested()) {
-            Found set;
-            std::vector<Candidate> differ;
-            bool firstReadable = true;
-            for (std::size_t from = 1; from < pending.size() && firstReadable; from += batch) {
-                const auto to = std::min(pending.size(), from + batch);
-                std::vector<std::string> paths{pending[0].item.path};
-                std::vector<const platform::Sha256Head*> heads{&*pending[0].head};
-                for (auto i = from; i < to; ++i) {
-                    paths.push_back(pending[i].item.path);
-                    heads.push_back(&*pending[i].head);
+    const bool cold =
+        !shared.empty() && !platform::isCached(headBuckets[shared.front()].front().item.path);
+    parallelFor(
+        shared.size(),
+        [&](std::size_t k) {
+            auto pending = std::move(headBuckets[shared[k]]);
+            while (pending.size() >= 2 && !stop.stop_requested()) {
+                Found set;
+                std::vector<Candidate> differ;
+                bool firstReadable = true;
+                for (std::size_t from = 1; from < pending.size() && firstReadable; from += batch) {
+                    const auto to = std::min(pending.size(), from + batch);
+                    std::vector<std::string> paths{pending[0].item.path};
+                    std::vector<const platform::Sha256Head*> heads{&*pending[0].head};
+                    for (auto i = from; i < to; ++i) {
+                        paths.push_back(pending[i].item.path);
+                        heads.push_back(&*pending[i].head);
+                    }
+                    const auto same = platform::compareWithFirst(paths, heads, hashChunkBytes);
+                    if (!same.digest) {
+                        firstReadable = false;
+                        break;
+                    }
+                    set.digest = *same.digest;
+                    for (auto i = from; i < to; ++i) {
+                        (same.same[i - from + 1] ? set.copies : differ)
+                            .push_back(std::move(pending[i]));
+                    }
                 }
-                const auto same = platform::compareWithFirst(paths, heads, hashChunkBytes);
-                if (!same.digest) {
-                    firstReadable = false;
-                    break;
+                if (!firstReadable) {
+                    // The first cannot be read to its end: the others are compared among
+                    // themselves.
+                    pending.erase(pending.begin());
+                    continue;
                 }
-                set.digest = *same.digest;
-                for (auto i = from; i < to; ++i) {
-                    (same.same[i - from + 1] ? set.copies : differ)
-                        .push_back(std::move(pending[i]));
+                if (!set.copies.empty()) {
+                    set.copies.insert(set.copies.begin(), std::move(pending[0]));
+                    found[k].push_back(std::move(set));
                 }
+                pending = std::move(differ);
             }
-            if (!firstReadable) {
-                // The first cannot be read to its end: the others are compared among themselves.
-                pending.erase(pending.begin());
-                continue;
-            }
-            if (!set.copies.empty()) {
-                set.copies.insert(set.copies.begin(), std::move(pending[0]));
-                found[k].push_back(std::move(set));
-            }
-            pending = std::move(differ);
-        }
-    });
+        },
+        cold ? readersWhenCold : 0);
     if (stop.stop_requested()) {
         result.cancelled = true;
     }

@@ -14,11 +14,13 @@ inline unsigned workerCount() {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
-// Calls work(i) for every i in [0, count), spread over the cores; returns when all are done.
-// Each index is taken exactly once, so work(i) may write slot i of a result without locks.
+// Calls work(i) for every i in [0, count), spread over the cores (or over `threads` threads,
+// for work that waits on the disk more than it computes); returns when all are done. Each
+// index is taken exactly once, so work(i) may write slot i of a result without locks.
 template <class Work>
-void parallelFor(std::size_t count, Work&& work) {
-    const auto threads = std::min<std::size_t>(workerCount(), count);
+void parallelFor(std::size_t count, Work&& work, unsigned threadCount = 0) {
+    const auto threads =
+        std::min<std::size_t>(threadCount == 0 ? workerCount() : threadCount, count);
     if (threads <= 1) {
         for (std::size_t i = 0; i < count; ++i) {
             work(i);
