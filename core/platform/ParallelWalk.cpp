@@ -14,6 +14,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -144,6 +145,7 @@ struct Shared {
     std::atomic<int> outcome{static_cast<int>(WalkOutcome::completed)};
     std::atomic<std::int64_t> unreadable{0};
     std::mutex errorLock;
+    std::exception_ptr failure;  // the first exception a visitor threw, raised in the caller
 };
 
 class Walk {
@@ -181,7 +183,16 @@ class Walk {
                 ++shared.busy;
             }
             found.clear();
-            list(job, worker, buffer, names, entries, path, found);
+            try {
+                list(job, worker, buffer, names, entries, path, found);
+            } catch (...) {
+                // Thrown on a helper thread it would end the program: the caller gets it.
+                std::lock_guard guard(shared.errorLock);
+                if (!shared.failure) {
+                    shared.failure = std::current_exception();
+                }
+                shared.halt.store(true);
+            }
             {
                 std::lock_guard guard(shared.lock);
                 for (auto& next : found) {
@@ -221,8 +232,19 @@ class Walk {
               std::vector<Listed>& entries, std::string& path, std::vector<Job>& found) {
         const bool isRoot = job.relative.empty();
         int fd = rootFd_;
+        // Closes the folder on every way out, a visitor's exception included; the root's
+        // descriptor belongs to the walk.
+        struct Closer {
+            int fd = -1;
+            ~Closer() {
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        } closer;
         if (!isRoot) {
             fd = openBeneath(rootFd_, job.relative);
+            closer.fd = fd;
             if (fd < 0) {
                 const int code = errno;
                 folderPath(path, job.relative);
@@ -236,7 +258,6 @@ class Walk {
             if (!same || (options_.stayOnFileSystem &&
                           static_cast<std::uint64_t>(st.st_dev) != rootDevice_)) {
                 // Replaced since its parent was listed, or something mounted there.
-                ::close(fd);
                 folderPath(path, job.relative);
                 if (!same) {
                     unreadableFolder(path, ENOENT);
@@ -246,7 +267,6 @@ class Walk {
             for (auto a = job.ancestry; a; a = a->parent) {
                 if (a->device == static_cast<std::uint64_t>(st.st_dev) &&
                     a->inode == static_cast<std::uint64_t>(st.st_ino)) {
-                    ::close(fd);
                     folderPath(path, job.relative);
                     error(path, ELOOP);
                     return;
@@ -257,7 +277,6 @@ class Walk {
         if (!listed) {
             const int code = errno;
             if (!isRoot) {
-                ::close(fd);
             }
             folderPath(path, job.relative);
             if (isRoot) {
@@ -344,9 +363,6 @@ class Walk {
             }
             found.push_back(std::move(next));
         }
-        if (!isRoot) {
-            ::close(fd);
-        }
     }
 
     std::string rootPath_;
@@ -404,6 +420,9 @@ WalkOutcome walkDirectoryInParallel(std::string_view root, const WalkOptions& op
         walk.work(0);
     }
     ::close(rootFd);
+    if (walk.shared.failure) {
+        std::rethrow_exception(walk.shared.failure);
+    }
     if (options.unreadableFolders != nullptr) {
         *options.unreadableFolders += walk.shared.unreadable.load();
     }

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "TempTree.h"
 #include "platform/DirectoryWalker.h"
@@ -422,6 +424,28 @@ TEST(ParallelWalk, AStopEndsTheWalkWithinAnEntryPerWorker) {
         });
     EXPECT_EQ(stopped, WalkOutcome::stopped);
     EXPECT_LE(visits.load(), 50 + static_cast<int>(parallelWalkWorkers(8)));
+}
+
+TEST(ParallelWalk, AVisitorsExceptionReachesTheCallerAndNoFolderStaysOpen) {
+    TempTree tree;
+    for (int folder = 0; folder < 20; ++folder) {
+        tree.file("f" + std::to_string(folder) + "/inner/file", 1);
+    }
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    const auto before = openDescriptors();
+    std::atomic<int> visits{0};
+    EXPECT_THROW(walkDirectoryInParallel(tree.root(), {}, 4,
+                                         [&](const WalkEntry& entry, unsigned) {
+                                             if (++visits > 10 && entry.name == "file") {
+                                                 throw std::runtime_error("visitor failed");
+                                             }
+                                             return WalkAction::proceed;
+                                         }),
+                 std::runtime_error);
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST(DirectoryListing, ShallowNamesOrNothing) {
