@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include <fnmatch.h>
@@ -19,8 +20,37 @@ namespace kelvane::FileTools {
 using platform::entryValues;
 
 bool glob(const std::string& pattern, const std::string& text, GlobSlash slash) {
-    return ::fnmatch(pattern.c_str(), text.c_str(),
-                     slash == GlobSlash::literal ? FNM_PATHNAME : 0) == 0;
+    // The shapes nearly every rule uses ("name", "*.log", "prefix*") are matched directly: a
+    // junk scan tries each rule's patterns on every entry, and fnmatch measures both texts on
+    // every call. Anything else goes to fnmatch, whose meaning these shortcuts keep.
+    const std::string_view p(pattern);
+    const std::string_view t(text);
+    const auto isSpecial = [](char c) { return c == '*' || c == '?' || c == '[' || c == '\\'; };
+    const auto firstSpecial = [&](std::size_t from) {
+        for (auto i = from; i < p.size(); ++i) {
+            if (isSpecial(p[i])) {
+                return i;
+            }
+        }
+        return std::string_view::npos;
+    };
+    const auto first = firstSpecial(0);
+    const bool literalSlash = slash == GlobSlash::literal;
+    if (first == std::string_view::npos) {
+        return p == t;
+    }
+    if (first == 0 && p.size() > 1 && firstSpecial(1) == std::string_view::npos) {
+        const auto suffix = p.substr(1);
+        return t.ends_with(suffix) &&
+               (!literalSlash ||
+                t.substr(0, t.size() - suffix.size()).find('/') == std::string_view::npos);
+    }
+    if (first == p.size() - 1 && p.back() == '*') {
+        const auto prefix = p.substr(0, first);
+        return t.starts_with(prefix) &&
+               (!literalSlash || t.find('/', prefix.size()) == std::string_view::npos);
+    }
+    return ::fnmatch(pattern.c_str(), text.c_str(), literalSlash ? FNM_PATHNAME : 0) == 0;
 }
 
 std::int64_t allocatedSize(const std::string& path, std::stop_token stop) {

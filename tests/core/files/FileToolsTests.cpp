@@ -1,3 +1,4 @@
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -36,6 +37,26 @@ TEST(FileToolsGlob, BehavesAsFnmatchWithNoFlags) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FileTools::glob(c.pattern, c.text), c.matches) << c.pattern << " ~ " << c.text;
+    }
+}
+
+TEST(FileToolsGlob, ItsShortcutsAgreeWithFnmatchInBothModes) {
+    const char* patterns[] = {"name", "*.log",  "Cache*",  "*",  "a*", "*a", "",      "*/",
+                              "x/*",  "*.log*", "Cache*/", ".*", "*.", "?",  "name*", "*name"};
+    const char* texts[] = {"name",   "a/b.log", "Cache/x",    "CacheData", "",
+                           "x/name", ".hidden", "b.log",      "a",         "x/",
+                           "a/",     "name/x",  "Cachex.log", "/"};
+    for (const auto* pattern : patterns) {
+        for (const auto* text : texts) {
+            for (const auto slash :
+                 {FileTools::GlobSlash::wildcard, FileTools::GlobSlash::literal}) {
+                const bool expected =
+                    ::fnmatch(pattern, text,
+                              slash == FileTools::GlobSlash::literal ? FNM_PATHNAME : 0) == 0;
+                EXPECT_EQ(FileTools::glob(pattern, text, slash), expected)
+                    << pattern << " ~ " << text;
+            }
+        }
     }
 }
 
