@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace kelvane::platform {
@@ -307,21 +308,11 @@ std::optional<std::uint64_t> physicalOffset(const std::string& path) {
 }
 
 std::optional<std::string> sha256OfHead(const std::string& path, std::size_t maxBytes) {
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
-    if (file.fd < 0) {
+    auto head = sha256OfHeadKept(path, maxBytes);
+    if (!head) {
         return std::nullopt;
     }
-    std::vector<unsigned char> buffer(maxBytes);
-    const ssize_t n = readFully(file.fd, buffer.data(), buffer.size());
-    if (n <= 0) {
-        return std::nullopt;
-    }
-    auto context = newContext();
-    if (!context ||
-        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
-        return std::nullopt;
-    }
-    return finish(context.get());
+    return std::move(head->digest);
 }
 
 std::optional<std::string> sha256OfFile(const std::string& path, std::size_t chunkBytes) {
