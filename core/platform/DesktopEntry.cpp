@@ -57,6 +57,10 @@ bool DesktopEntry::flag(const char* key, bool fallback) const {
     return value != FALSE;
 }
 
+bool DesktopEntry::autostarts() const {
+    return !flag("Hidden", false) && flag("X-GNOME-Autostart-enabled", true);
+}
+
 std::optional<std::string> DesktopEntry::text(const char* key, bool localized) const {
     gchar* value =
         localized ? g_key_file_get_locale_string(file_.get(), entryGroup, key, nullptr, nullptr)

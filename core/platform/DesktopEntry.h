@@ -23,6 +23,9 @@ class DesktopEntry {
 
     const std::string& path() const { return path_; }
     bool flag(const char* key, bool fallback) const;
+    // Whether the entry, as an autostart entry, starts at login: Hidden=true counts as deleted,
+    // and GNOME's own switch (X-GNOME-Autostart-enabled=false) says the same.
+    bool autostarts() const;
     // `localized`: the value for the user's language where the entry has one.
     std::optional<std::string> text(const char* key, bool localized = false) const;
     std::vector<std::string> list(const char* key) const;

@@ -14,11 +14,7 @@ namespace kelvane::platform {
 
 namespace {
 
-struct Listed {
-    std::uint32_t offset;  // into Frame::names, NUL-terminated there
-    std::uint16_t length;
-    unsigned char dtype;
-};
+using listing::Listed;
 
 // One folder on the way down. The whole listing is read when the folder is opened, so the
 // descriptor serves only the relative queries of its children and may be given up while the
@@ -60,17 +56,7 @@ Opened openFrame(Frame& frame, int fd, bool skipHidden, const std::vector<Frame>
     frame.fd = fd;
     errno = 0;
     while (dirent* d = ::readdir(frame.dir)) {
-        const char* name = d->d_name;
-        if (listing::isSelfOrParent(name)) {
-            continue;
-        }
-        if (skipHidden && name[0] == '.') {
-            continue;
-        }
-        const auto length = std::strlen(name);
-        frame.entries.push_back(Listed{static_cast<std::uint32_t>(frame.names.size()),
-                                       static_cast<std::uint16_t>(length), d->d_type});
-        frame.names.append(name, length + 1);
+        listing::add(d->d_name, d->d_type, skipHidden, frame.names, frame.entries);
     }
     return Opened::listed;
 }
@@ -219,21 +205,11 @@ WalkOutcome walkDirectory(std::string_view root, const WalkOptions& options,
         entry.path = path;
         entry.name = std::string_view(path).substr(nameStart);
         entry.depth = static_cast<int>(stack.size());
-        entry.values = EntryValues{};
-        entry.values.type = listing::typeOf(listed.dtype);
-        entry.valuesRead = false;
-        if (options.readValues || entry.values.type == EntryType::unknown) {
-            struct stat st {};
-            if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                entry.values = valuesFromStat(st);
-                entry.valuesRead = true;
-            } else if (onError) {
-                onError(path, errno);
-            }
+        if (!listing::describe(entry, frame.fd, name, listed.dtype, options.readValues,
+                               rootDevice) &&
+            onError) {
+            onError(path, errno);
         }
-        entry.isPackage = entry.values.isDirectory() && hasPackageExtension(entry.name);
-        entry.isMountPoint =
-            entry.valuesRead && entry.values.isDirectory() && entry.values.device != rootDevice;
 
         const WalkAction action = visit(entry);
         if (action == WalkAction::stop) {

@@ -91,11 +91,7 @@ int openBeneath(int rootFd, const std::string& relative) {
     return fd == rootFd ? ::dup(rootFd) : fd;
 }
 
-struct Listed {
-    std::uint32_t offset;
-    std::uint16_t length;
-    unsigned char dtype;
-};
+using listing::Listed;
 
 struct Dirent64 {
     std::uint64_t inode;
@@ -121,17 +117,7 @@ bool readListing(int fd, bool skipHidden, std::vector<char>& buffer, std::string
         for (long at = 0; at < count;) {
             const auto* d = reinterpret_cast<const Dirent64*>(buffer.data() + at);
             at += d->length;
-            const char* name = d->name;
-            if (listing::isSelfOrParent(name)) {
-                continue;
-            }
-            if (skipHidden && name[0] == '.') {
-                continue;
-            }
-            const auto length = std::strlen(name);
-            entries.push_back(Listed{static_cast<std::uint32_t>(names.size()),
-                                     static_cast<std::uint16_t>(length), d->type});
-            names.append(name, length + 1);
+            listing::add(d->name, d->type, skipHidden, names, entries);
         }
     }
 }
@@ -309,21 +295,10 @@ class Walk {
             entry.path = path;
             entry.name = std::string_view(path).substr(nameStart);
             entry.depth = job.depth + 1;
-            entry.values = EntryValues{};
-            entry.values.type = listing::typeOf(listedEntry.dtype);
-            entry.valuesRead = false;
-            if (options_.readValues || entry.values.type == EntryType::unknown) {
-                struct stat st {};
-                if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                    entry.values = valuesFromStat(st);
-                    entry.valuesRead = true;
-                } else {
-                    error(path, errno);
-                }
+            if (!listing::describe(entry, fd, name, listedEntry.dtype, options_.readValues,
+                                   rootDevice_)) {
+                error(path, errno);
             }
-            entry.isPackage = entry.values.isDirectory() && hasPackageExtension(entry.name);
-            entry.isMountPoint = entry.valuesRead && entry.values.isDirectory() &&
-                                 entry.values.device != rootDevice_;
 
             const WalkAction action = visit_(entry, worker);
             if (action == WalkAction::stop) {

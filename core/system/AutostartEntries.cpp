@@ -38,11 +38,6 @@ bool isKelvanesOverride(const DesktopEntry& entry) {
     return entry.flag(overrideKey, false);
 }
 
-// Hidden=true means the entry counts as deleted; GNOME's own switch says the same.
-bool switchedOn(const DesktopEntry& entry) {
-    return !entry.flag("Hidden", false) && entry.flag("X-GNOME-Autostart-enabled", true);
-}
-
 std::optional<DesktopEntry> readEntry(const std::string& folder, const std::string& name) {
     return DesktopEntry::read(path::appending(folder, name));
 }
@@ -57,7 +52,7 @@ StartupItem itemOf(const DesktopEntry& entry, const std::string& name, StartupKi
     item.source = StartupSource::autostart;
     item.onlyShowIn = entry.list("OnlyShowIn");
     item.notShowIn = entry.list("NotShowIn");
-    item.isEnabled = switchedOn(entry);
+    item.isEnabled = entry.autostarts();
     return item;
 }
 

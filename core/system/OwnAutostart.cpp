@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/DesktopEntry.h"
 #include "platform/Environment.h"
 #include "platform/FileIO.h"
 #include "platform/FileSystemError.h"
@@ -30,20 +31,8 @@ std::string entryPath() {
 }
 
 bool isEnabled() {
-    KeyFile file(g_key_file_new());
-    if (!g_key_file_load_from_file(file.get(), entryPath().c_str(), G_KEY_FILE_NONE, nullptr)) {
-        return false;
-    }
-    auto flag = [&](const char* key, bool fallback) {
-        GError* error = nullptr;
-        const gboolean value = g_key_file_get_boolean(file.get(), group, key, &error);
-        if (error != nullptr) {
-            g_error_free(error);
-            return fallback;
-        }
-        return value != FALSE;
-    };
-    return !flag("Hidden", false) && flag("X-GNOME-Autostart-enabled", true);
+    const auto entry = platform::DesktopEntry::read(entryPath());
+    return entry && entry->autostarts();
 }
 
 std::string quotedExec(const std::string& program) {
