@@ -75,6 +75,13 @@ ssize_t readFully(int fd, unsigned char* buffer, std::size_t size) {
     return static_cast<ssize_t>(total);
 }
 
+// Whether the byte at `offset` is in the page cache: a read that may not wait gets it.
+bool isCachedAt(int fd, off_t offset) {
+    unsigned char probe = 0;
+    iovec one{&probe, 1};
+    return ::preadv2(fd, &one, 1, offset, RWF_NOWAIT) == 1;
+}
+
 // One buffer per thread for whole-file reads: hashing thousands of files allocates it once.
 std::vector<unsigned char>& chunkBuffer(std::size_t size) {
     thread_local std::vector<unsigned char> buffer;
@@ -161,9 +168,7 @@ struct RestReader {
             }
         }
         offset = static_cast<off_t>(head.length);
-        unsigned char probe = 0;
-        iovec one{&probe, 1};
-        cached = ::preadv2(file.fd, &one, 1, offset, RWF_NOWAIT) == 1;
+        cached = isCachedAt(file.fd, offset);
         ::posix_fadvise(file.fd, offset, 0, POSIX_FADV_SEQUENTIAL);
         return ::lseek(file.fd, offset, SEEK_SET) == offset;
     }
@@ -283,9 +288,7 @@ bool isCached(const std::string& path) {
     if (file.fd < 0) {
         return false;
     }
-    unsigned char probe = 0;
-    iovec one{&probe, 1};
-    return ::preadv2(file.fd, &one, 1, 0, RWF_NOWAIT) == 1;
+    return isCachedAt(file.fd, 0);
 }
 
 std::optional<std::uint64_t> physicalOffset(const std::string& path) {

@@ -24,33 +24,11 @@ Button {
         color: control.enabled ? control.tint : AppPalette.wellStrong
         FocusRing { shown: control.visualFocus }
     }
-    // Sized from its parts by binding, not by a Row's positioning pass: a layout beside the
-    // button then sees the new width the moment the text or the spinner changes.
-    contentItem: Item {
-        readonly property bool hasMark: control.busy || control.symbol.length > 0
-        implicitWidth: (hasMark ? 13 + 6 : 0) + label.implicitWidth
-        implicitHeight: Math.max(13, label.implicitHeight)
-        Spinner {
-            id: spinner
-            visible: control.busy
-            tint: control.enabled ? AppPalette.textOnAccent : AppPalette.secondary
-            size: 13
-            anchors.verticalCenter: parent.verticalCenter
-        }
-        SymbolImage {
-            visible: control.symbol.length > 0 && !control.busy
-            symbol: control.symbol
-            tint: control.enabled ? AppPalette.textOnAccent : AppPalette.secondary
-            size: 13
-            anchors.verticalCenter: parent.verticalCenter
-        }
-        Text {
-            id: label
-            x: parent.hasMark ? 13 + 6 : 0
-            text: control.text
-            font: control.font
-            color: control.enabled ? AppPalette.textOnAccent : AppPalette.secondary
-            anchors.verticalCenter: parent.verticalCenter
-        }
+    contentItem: ButtonLabel {
+        text: control.text
+        font: control.font
+        symbol: control.symbol
+        busy: control.busy
+        color: control.enabled ? AppPalette.textOnAccent : AppPalette.secondary
     }
 }

@@ -7,7 +7,7 @@ import Kelvane
 // Choosing a folder: the folder shown is the one chosen. A row opens its folder; nothing is
 // picked for the user. Paths stay Kelvane's own texts end to end, so a name that is not
 // UTF-8 comes back with its bytes.
-Popup {
+SheetPopup {
     id: chooser
     objectName: "folderChooser"
     property string title
@@ -27,15 +27,8 @@ Popup {
     function up() { if (!atTop) openFolder(Ui.parentPath(folder)) }
     function accept() { close(); chosen(folder) }
 
-    parent: Overlay.overlay
-    modal: true
-    focus: true
-    anchors.centerIn: parent
     width: 520
     padding: 20
-    closePolicy: Popup.CloseOnEscape
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.28) }
-    background: Rectangle { color: AppPalette.window; radius: 12; border.width: 0.5; border.color: AppPalette.hairline }
 
     contentItem: ColumnLayout {
         spacing: 12

@@ -19,25 +19,10 @@ Button {
         border.color: AppPalette.hairline
         FocusRing { shown: control.visualFocus }
     }
-    // Sized by binding (see FilledButton): a Row's size arrives a frame late for layouts.
-    contentItem: Item {
-        readonly property bool hasMark: control.symbol.length > 0
-        implicitWidth: (hasMark ? 13 + 6 : 0) + label.implicitWidth
-        implicitHeight: Math.max(13, label.implicitHeight)
-        SymbolImage {
-            visible: parent.hasMark
-            symbol: control.symbol
-            tint: AppPalette.label
-            size: 13
-            anchors.verticalCenter: parent.verticalCenter
-        }
-        Text {
-            id: label
-            x: parent.hasMark ? 13 + 6 : 0
-            text: control.text
-            font: control.font
-            color: AppPalette.label
-            anchors.verticalCenter: parent.verticalCenter
-        }
+    contentItem: ButtonLabel {
+        text: control.text
+        font: control.font
+        symbol: control.symbol
+        color: AppPalette.label
     }
 }

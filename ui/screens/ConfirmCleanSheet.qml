@@ -6,33 +6,16 @@ import Kelvane
 
 // The confirmation before a clean: what will move, the retention window, and an explicit
 // review before "Move to Quarantine" is allowed.
-Popup {
+SheetPopup {
     id: sheet
     property string title
     property var items: []
     property int retentionDays: 7
     property bool reviewed: false
     signal confirmed()
-    signal dismissed()
 
-    // The screen says whether the sheet is wanted; the sheet opens and closes itself, so its
-    // own closing (Escape) never writes back into a binding.
-    property bool shown: false
-    onShownChanged: shown ? open() : close()
-    Component.onCompleted: if (shown) open()
-
-    parent: Overlay.overlay
-    modal: true
-    focus: true
-    anchors.centerIn: parent
     width: 480
-    padding: 22
-    closePolicy: Popup.CloseOnEscape
     onOpened: reviewed = false
-    // Closed by the user (Escape, Cancel) while the screen still wants it: tell the screen.
-    onClosed: if (shown) dismissed()
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.28) }
-    background: Rectangle { color: AppPalette.window; radius: 12; border.width: 0.5; border.color: AppPalette.hairline }
 
     contentItem: ColumnLayout {
         spacing: 14

@@ -6,7 +6,7 @@ import Kelvane
 
 // The uninstall confirmation: every leftover starts ticked; nothing happens until the user
 // says they understand the app will quit and move to the Trash.
-Popup {
+SheetPopup {
     id: sheet
     property var app: null
     property var leftovers: []
@@ -15,24 +15,11 @@ Popup {
     // Flatpaks and Snaps are removed by their own tools, not moved to the Trash.
     readonly property string removedBy: !app ? "" : app.source === "flatpak" ? "Flatpak" : app.source === "snap" ? "Snap" : ""
     signal confirmedChosen(var paths)
-    signal dismissed()
 
     readonly property var chosen: leftovers.filter(l => selected[l.path] === true)
     readonly property real chosenBytes: chosen.reduce((sum, l) => sum + l.size, 0)
 
-    // The screen says whether the sheet is wanted; the sheet opens and closes itself, so its
-    // own closing (Escape) never writes back into a binding.
-    property bool shown: false
-    onShownChanged: shown ? open() : close()
-    Component.onCompleted: if (shown) open()
-
-    parent: Overlay.overlay
-    modal: true
-    focus: true
-    anchors.centerIn: parent
     width: 500
-    padding: 22
-    closePolicy: Popup.CloseOnEscape
     // Every leftover starts ticked, whichever of the two arrives first.
     function reset() {
         const all = {}
@@ -42,10 +29,6 @@ Popup {
     }
     onOpened: reset()
     onLeftoversChanged: reset()
-    // Closed by the user (Escape, Cancel) while the screen still wants it: tell the screen.
-    onClosed: if (shown) dismissed()
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.28) }
-    background: Rectangle { color: AppPalette.window; radius: 12; border.width: 0.5; border.color: AppPalette.hairline }
 
     function confirm() {
         if (confirmed)
